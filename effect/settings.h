@@ -1,0 +1,72 @@
+// The spiral's settings: six numbers and one switch.
+//
+// Each number has a dialog value (shown on the Options page and stored in
+// CONTROL.INI) and an internal value (what the effect uses). The conversions
+// between the two never overflow: a value from the file can be any 32-bit
+// integer, and a product that would leave the 32-bit range saturates.
+#pragma once
+
+#include <cstdint>
+
+// Rows of the dialog table. A row index is also the parameter index of the
+// effect window's set-parameter message.
+enum SettingsRowIndex : int {
+    ROW_MAX_BK_COLOUR = 0,
+    ROW_COL_CHANGE_PER = 1,
+    ROW_DELTA_THETA = 2,
+    ROW_GRADIENT = 3,
+    ROW_RANDOMNESS = 4,
+    ROW_RESOLUTION = 5,
+};
+constexpr int kSettingsRows = 6;
+
+// Key, default and dialog range of each row, declared once for the loader,
+// the saver, the dialog and its "Default" button.
+struct SettingDefinition {
+    const char* key;
+    int32_t defaultValue;
+    int32_t minimum;
+    int32_t maximum;
+};
+extern const SettingDefinition kSettingDefinitions[kSettingsRows];
+
+constexpr const char* kActiveConfigKey = "ActiveConfig";
+constexpr int32_t kActiveConfigDefault = 1;
+
+// The internal values, one copy per process.
+struct SpiralSettings {
+    int32_t MaxBkColour;   // 1/128 intensity units: dialog value << 7
+    int32_t ColChangePer;  // steps between colour changes: dialog value * 1000
+    float DeltaTheta;      // radians per step
+    int32_t Gradient;      // logical units of pull per step
+    int32_t Randomness;    // logical units of jitter
+    int32_t Resolution;    // logical block size
+    int32_t ActiveConfig;  // 1: the configuration pages run their previews
+};
+extern SpiralSettings g_spiralSettings;
+
+// The dialog's view: {maximum, minimum, current} per row, in dialog units.
+struct SettingsRow {
+    int32_t max;
+    int32_t min;
+    int32_t current;
+};
+extern SettingsRow SettingsTable[kSettingsRows];
+
+// Dialog value in twentieths of a degree to radians, computed in extended
+// precision with the ten-digit pi and stored as a 32-bit float.
+float AngleFromDialog(int32_t dialogValue);
+// And back, rounded to the nearest integer; every value 0..255 survives.
+int32_t DialogFromAngle(float angle);
+
+// Stores the internal value of one row (0..5) from a dialog value. Other
+// rows are ignored.
+void ApplyDialogValue(int row, int32_t dialogValue);
+// The dialog value of one row (0..5) from its internal value; 0 for others.
+int32_t DialogValueOf(int row);
+
+// Reads the seven keys from CONTROL.INI (defaults where missing), converts
+// them, and seeds the random generator with the time in seconds.
+void LoadSpiralSettings();
+// Writes all seven keys as decimal dialog values.
+void SaveSpiralSettings();

@@ -1,0 +1,4 @@
+#include "framework/saver_main.h"
+
+SaverCallbacks g_saverCallbacks;
+HINSTANCE g_instance = nullptr;

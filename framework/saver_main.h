@@ -1,0 +1,42 @@
+// The framework's way in: the record of the saver's callbacks and SaverMain.
+//
+// The framework is generic: it is handed a saver name and callbacks and knows
+// nothing of what the saver draws.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "framework/command_line.h"
+
+using DrawCallback = void (*)();
+using ConfigureCallback = int (*)();
+using InitialiseCallback = void (*)();
+
+struct SaverCallbacks {
+    HINSTANCE instance = nullptr;
+    HINSTANCE previousInstance = nullptr;  // non-null: the window classes exist
+    std::string sectionName;               // "Screen Saver." + saver name
+    const char* saverName = "";            // the tail of sectionName
+    WNDPROC saverWindowProc = nullptr;
+    WNDPROC previewWindowProc = nullptr;
+    DrawCallback drawCallback = nullptr;
+    ConfigureCallback configureCallback = nullptr;
+    HWND parentWindow = nullptr;           // the window after "p" or "a"
+    CommandArguments arguments;
+};
+
+// One record per module, filled by SaverMain.
+extern SaverCallbacks g_saverCallbacks;
+
+// The module instance, recorded by the GUI entry point for window classes
+// and resources.
+extern HINSTANCE g_instance;
+
+// Loads the settings, parses the command line and runs the mode. The result
+// is the process exit code: -1 for an unrecognised command line.
+int SaverMain(HINSTANCE instance, HINSTANCE previousInstance, const char* commandLine,
+              const char* saverName, WNDPROC saverWindowProc, WNDPROC previewWindowProc,
+              DrawCallback drawCallback, ConfigureCallback configureCallback,
+              InitialiseCallback initialiseCallback);

@@ -1,0 +1,12 @@
+// The module's GUI entry point: hands the spiral saver to the framework.
+#include <windows.h>
+
+#include "effect/settings.h"
+#include "framework/saver_main.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine, int) {
+    g_instance = instance;
+    return SaverMain(instance, previousInstance, commandLine, "Gyrel",
+                     /*saverWindowProc=*/nullptr, /*previewWindowProc=*/nullptr,
+                     /*drawCallback=*/nullptr, /*configureCallback=*/nullptr, LoadSpiralSettings);
+}

@@ -1,0 +1,42 @@
+#!/usr/bin/env python3
+"""Exit codes of the real module as a Linux caller sees them through Wine.
+
+Wine hands a Windows exit code of -1 to Linux as 255. Runs inside the Wine
+test session (tools/wine_session.py); outside it the test fails.
+"""
+import os
+import subprocess
+import sys
+import unittest
+
+MODULE = None
+TIMEOUT = 60
+
+
+def run_module(*arguments):
+    result = subprocess.run(["wine", MODULE, *arguments], stdin=subprocess.DEVNULL,
+                            stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=TIMEOUT)
+    return result.returncode
+
+
+class ExitCodes(unittest.TestCase):
+    def setUp(self):
+        self.assertEqual(os.environ.get("GYREL_TEST_SESSION"), "1",
+                         "not inside the Wine test session (tools/wine_session.py)")
+        self.assertTrue(os.path.isfile(MODULE), MODULE)
+
+    def test_unrecognised_command_lines_end_with_255(self):
+        cases = [["/x"], ["s"], ["/p"], ["/p", "12345"], ["/a", "abc"], ["/s:123"]]
+        for arguments in cases:
+            with self.subTest(arguments=arguments):
+                self.assertEqual(run_module(*arguments), 255)
+
+    def test_configure_ends_with_0(self):
+        for arguments in [[], ["/c"], ["/c:1234"]]:
+            with self.subTest(arguments=arguments):
+                self.assertEqual(run_module(*arguments), 0)
+
+
+if __name__ == "__main__":
+    MODULE = sys.argv.pop(1)
+    unittest.main(verbosity=2)

@@ -1,0 +1,137 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <ctime>
+#include <random>
+
+#include "effect/random.h"
+#include "effect/settings.h"
+#include "tests/unit/memory_profile.h"
+
+namespace {
+
+class SettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TestProfile() = MemoryProfile{};
+        g_spiralSettings = SpiralSettings{};
+    }
+};
+
+const std::vector<std::string> kKeyOrder = {"MaxBkColour", "Gradient",   "Resolution",
+                                            "DeltaTheta",  "ColChangePer", "Randomness",
+                                            "ActiveConfig"};
+
+TEST_F(SettingsTest, AngleIsTwentiethsOfADegreeAsAFloat) {
+    // 94 twentieths are 4.7 degrees, with the ten-digit pi, as a 32-bit float.
+    float expected = static_cast<float>(4.7L * 3.141592654L / 180.0L);
+    EXPECT_EQ(AngleFromDialog(94), expected);
+    EXPECT_EQ(AngleFromDialog(0), 0.0f);
+    EXPECT_EQ(DialogFromAngle(AngleFromDialog(95)), 95);
+}
+
+TEST_F(SettingsTest, EveryDialogValueSurvivesTheRoundTrip) {
+    for (int row = 0; row < kSettingsRows; ++row) {
+        for (int32_t v = 0; v <= 255; ++v) {
+            ApplyDialogValue(row, v);
+            ASSERT_EQ(DialogValueOf(row), v) << "row " << row;
+        }
+    }
+}
+
+TEST_F(SettingsTest, InternalUnitsFollowTheTable) {
+    ApplyDialogValue(ROW_MAX_BK_COLOUR, 300);
+    EXPECT_EQ(g_spiralSettings.MaxBkColour, 38400);
+    ApplyDialogValue(ROW_COL_CHANGE_PER, 5);
+    EXPECT_EQ(g_spiralSettings.ColChangePer, 5000);
+    ApplyDialogValue(ROW_COL_CHANGE_PER, 0);
+    EXPECT_EQ(g_spiralSettings.ColChangePer, 0);
+    ApplyDialogValue(ROW_RESOLUTION, 80);
+    EXPECT_EQ(g_spiralSettings.Resolution, 80);
+    ApplyDialogValue(ROW_GRADIENT, -3);
+    EXPECT_EQ(g_spiralSettings.Gradient, -3);
+    ApplyDialogValue(7, 99);  // not a row: nothing changes
+    EXPECT_EQ(DialogValueOf(7), 0);
+    EXPECT_EQ(g_spiralSettings.Randomness, 0);
+}
+
+TEST_F(SettingsTest, ExtremeValuesSaturate) {
+    ApplyDialogValue(ROW_MAX_BK_COLOUR, INT32_MAX);
+    EXPECT_EQ(g_spiralSettings.MaxBkColour, INT32_MAX);
+    EXPECT_EQ(DialogValueOf(ROW_MAX_BK_COLOUR), INT32_MAX >> 7);
+    ApplyDialogValue(ROW_MAX_BK_COLOUR, INT32_MIN);
+    EXPECT_EQ(g_spiralSettings.MaxBkColour, INT32_MIN);
+    ApplyDialogValue(ROW_COL_CHANGE_PER, INT32_MAX);
+    EXPECT_EQ(g_spiralSettings.ColChangePer, INT32_MAX);
+    ApplyDialogValue(ROW_COL_CHANGE_PER, INT32_MIN);
+    EXPECT_EQ(g_spiralSettings.ColChangePer, INT32_MIN);
+    EXPECT_EQ(DialogValueOf(ROW_COL_CHANGE_PER), INT32_MIN / 1000);
+
+    ApplyDialogValue(ROW_DELTA_THETA, INT32_MAX);
+    EXPECT_GT(DialogValueOf(ROW_DELTA_THETA), 2147000000);
+    ApplyDialogValue(ROW_DELTA_THETA, INT32_MIN);
+    EXPECT_LT(DialogValueOf(ROW_DELTA_THETA), -2147000000);
+    EXPECT_EQ(DialogFromAngle(1e30f), INT32_MAX);
+    EXPECT_EQ(DialogFromAngle(-1e30f), INT32_MIN);
+}
+
+TEST_F(SettingsTest, MissingSectionGivesDefaultsReadInKeyOrder) {
+    LoadSpiralSettings();
+    EXPECT_EQ(TestProfile().reads, kKeyOrder);
+    EXPECT_EQ(DialogValueOf(ROW_MAX_BK_COLOUR), 225);
+    EXPECT_EQ(DialogValueOf(ROW_COL_CHANGE_PER), 5);
+    EXPECT_EQ(DialogValueOf(ROW_DELTA_THETA), 94);
+    EXPECT_EQ(g_spiralSettings.DeltaTheta, AngleFromDialog(94));
+    EXPECT_EQ(g_spiralSettings.Gradient, 8);
+    EXPECT_EQ(g_spiralSettings.Randomness, 0);
+    EXPECT_EQ(g_spiralSettings.Resolution, 10);
+    EXPECT_EQ(g_spiralSettings.ActiveConfig, 1);
+}
+
+TEST_F(SettingsTest, FileValuesAreUsedUnchecked) {
+    TestProfile().values = {{"Resolution", "80"},          {"ColChangePer", "0"},
+                            {"MaxBkColour", "2147483647"}, {"Gradient", "-2147483648"},
+                            {"Randomness", "-4"},          {"ActiveConfig", "7"}};
+    LoadSpiralSettings();
+    EXPECT_EQ(g_spiralSettings.Resolution, 80);
+    EXPECT_EQ(g_spiralSettings.ColChangePer, 0);
+    EXPECT_EQ(g_spiralSettings.MaxBkColour, INT32_MAX);
+    EXPECT_EQ(g_spiralSettings.Gradient, INT32_MIN);
+    EXPECT_EQ(g_spiralSettings.Randomness, -4);
+    EXPECT_EQ(g_spiralSettings.ActiveConfig, 7);
+}
+
+TEST_F(SettingsTest, SaveWritesAllSevenKeysInOrder) {
+    TestProfile().values = {{"DeltaTheta", "95"}};
+    LoadSpiralSettings();
+    SaveSpiralSettings();
+    std::vector<std::pair<std::string, std::string>> expected = {
+        {"MaxBkColour", "225"}, {"Gradient", "8"},     {"Resolution", "10"},  {"DeltaTheta", "95"},
+        {"ColChangePer", "5"},  {"Randomness", "0"}, {"ActiveConfig", "1"}};
+    EXPECT_EQ(TestProfile().writes, expected);
+}
+
+TEST_F(SettingsTest, SaveWritesTheExtremesAsDecimalText) {
+    g_spiralSettings.MaxBkColour = INT32_MIN;
+    g_spiralSettings.Gradient = INT32_MIN;
+    g_spiralSettings.ColChangePer = INT32_MAX;
+    SaveSpiralSettings();
+    EXPECT_EQ(TestProfile().values["MaxBkColour"], "-16777216");
+    EXPECT_EQ(TestProfile().values["Gradient"], "-2147483648");
+    EXPECT_EQ(TestProfile().values["ColChangePer"], "2147483");
+}
+
+TEST_F(SettingsTest, LoadSeedsTheGeneratorWithTheTime) {
+    std::time_t before = std::time(nullptr);
+    LoadSpiralSettings();
+    int32_t drawn = RandomNext();
+    std::time_t after = std::time(nullptr);
+    bool matched = false;
+    for (std::time_t t = before; t <= after; ++t) {
+        std::minstd_rand reference(static_cast<uint32_t>(t));
+        if (static_cast<int32_t>(reference()) == drawn) matched = true;
+    }
+    EXPECT_TRUE(matched);
+}
+
+}  // namespace

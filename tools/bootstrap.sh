@@ -1,0 +1,38 @@
+#!/bin/sh
+# Installs everything Gyrel needs to build, run and test on Debian 12:
+# the MinGW-w64 cross compilers, Wine (with its 32-bit half), a virtual X
+# server, CMake, GoogleTest and the image libraries of the reference renderer.
+# Safe to run again: when every package is present it only checks and exits.
+set -eu
+
+PACKAGES="build-essential cmake make pkg-config git python3 ca-certificates \
+g++-mingw-w64-i686 g++-mingw-w64-x86-64 \
+wine wine32:i386 wine64 fonts-wine \
+xvfb x11-utils xdotool imagemagick \
+libgtest-dev googletest libpng-dev libgif-dev"
+
+if [ "$(id -u)" -eq 0 ]; then SUDO=""; else SUDO="sudo"; fi
+
+missing=""
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    echo "bootstrap: adding the i386 architecture for 32-bit Wine"
+    $SUDO dpkg --add-architecture i386
+    missing="update"
+fi
+for p in $PACKAGES; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing="$missing $p"
+    fi
+done
+
+if [ -z "$missing" ]; then
+    echo "bootstrap: all packages present"
+    exit 0
+fi
+
+echo "bootstrap: installing:$missing"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -q
+# shellcheck disable=SC2086
+$SUDO apt-get install -y -q --no-install-recommends $PACKAGES
+echo "bootstrap: done"

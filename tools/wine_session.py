@@ -1,0 +1,119 @@
+#!/usr/bin/env python3
+"""Runs a command inside a private Wine test session.
+
+The session is an X server of its own (Xvfb on a free display, found with
+-displayfd) and a private Wine prefix under the build tree, created afresh
+for every session so that no run sees what an earlier one left. WINEDEBUG is
+quiet, crash dialogs are switched off (a crash fails a test instead of
+hanging it), every wait has a time limit, and everything the session started
+is killed when it ends.
+
+    tools/wine_session.py [--prefix DIR] [--screen WxHxD] -- COMMAND...
+
+The command's exit status is the session's. Inside it DISPLAY, WINEPREFIX,
+WINEDEBUG and GYREL_TEST_SESSION=1 are set; the test driver refuses to run
+without the last one.
+"""
+import argparse
+import os
+import select
+import shutil
+import signal
+import subprocess
+import sys
+import time
+
+BOOT_TIMEOUT = 300
+
+
+def fail(message):
+    print(f"wine_session: {message}", file=sys.stderr)
+    sys.exit(2)
+
+
+def start_xvfb(screen):
+    if shutil.which("Xvfb") is None:
+        fail("Xvfb is not installed (run tools/bootstrap.sh)")
+    read_end, write_end = os.pipe()
+    xvfb = subprocess.Popen(
+        ["Xvfb", "-displayfd", str(write_end), "-screen", "0", screen, "-nolisten", "tcp",
+         "-noreset"],
+        pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+        start_new_session=True)
+    os.close(write_end)
+    ready, _, _ = select.select([read_end], [], [], 30)
+    number = os.read(read_end, 64).decode().strip() if ready else ""
+    os.close(read_end)
+    if not number:
+        xvfb.kill()
+        fail("Xvfb did not report a display within 30 s")
+    return xvfb, f":{number}"
+
+
+def run_checked(command, env, timeout, what):
+    try:
+        result = subprocess.run(command, env=env, timeout=timeout, stdin=subprocess.DEVNULL,
+                                stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    except subprocess.TimeoutExpired:
+        fail(f"{what} took longer than {timeout} s")
+    if result.returncode != 0:
+        sys.stderr.write(result.stdout.decode(errors="replace"))
+        fail(f"{what} failed with status {result.returncode}")
+
+
+def create_prefix(prefix, env):
+    if shutil.which("wine") is None:
+        fail("Wine is not installed (run tools/bootstrap.sh)")
+    shutil.rmtree(prefix, ignore_errors=True)
+    os.makedirs(os.path.dirname(prefix), exist_ok=True)
+    boot_env = dict(env)
+    # No network here: keep wineboot from offering to download Mono and Gecko,
+    # and from making desktop menu entries.
+    boot_env["WINEDLLOVERRIDES"] = "mscoree,mshtml=;winemenubuilder.exe=d"
+    started = time.monotonic()
+    run_checked(["wineboot", "-i"], boot_env, BOOT_TIMEOUT, "wineboot -i")
+    run_checked(["wineserver", "-w"], boot_env, BOOT_TIMEOUT, "waiting for wineserver")
+    run_checked(["wine", "reg", "add", r"HKCU\Software\Wine\WineDbg", "/v", "ShowCrashDialog",
+                 "/t", "REG_DWORD", "/d", "0", "/f"], boot_env, 120, "switching off crash dialogs")
+    run_checked(["wineserver", "-w"], boot_env, BOOT_TIMEOUT, "waiting for wineserver")
+    print(f"wine_session: prefix {prefix} ready in {time.monotonic() - started:.0f} s",
+          flush=True)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__,
+                                     formatter_class=argparse.RawDescriptionHelpFormatter)
+    root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+    parser.add_argument("--prefix", default=os.path.join(root, "build", "wineprefix"))
+    parser.add_argument("--screen", default="1024x768x24")
+    parser.add_argument("command", nargs=argparse.REMAINDER)
+    args = parser.parse_args()
+    command = args.command[1:] if args.command[:1] == ["--"] else args.command
+    if not command:
+        parser.error("no command given")
+
+    xvfb, display = start_xvfb(args.screen)
+    env = dict(os.environ)
+    env.update(DISPLAY=display, WINEPREFIX=os.path.abspath(args.prefix), WINEDEBUG="-all",
+               GYREL_TEST_SESSION="1")
+    env.pop("WINEDLLOVERRIDES", None)
+    status = 1
+    try:
+        print(f"wine_session: X display {display}", flush=True)
+        create_prefix(env["WINEPREFIX"], env)
+        # One wineserver for the whole session, rather than one per program.
+        subprocess.Popen(["wineserver", "-p"], env=env).wait(timeout=60)
+        status = subprocess.call(command, env=env)
+    finally:
+        subprocess.call(["wineserver", "-k"], env=env, stdout=subprocess.DEVNULL,
+                        stderr=subprocess.DEVNULL)
+        try:
+            os.killpg(xvfb.pid, signal.SIGTERM)
+            xvfb.wait(timeout=10)
+        except (ProcessLookupError, subprocess.TimeoutExpired):
+            xvfb.kill()
+    sys.exit(status)
+
+
+if __name__ == "__main__":
+    main()
