@@ -50,14 +50,18 @@ def start_xvfb(screen):
     return xvfb, f":{number}"
 
 
-def run_checked(command, env, timeout, what):
+def run_checked(command, env, timeout, what, capture=True):
+    # Programs that may leave Wine's helpers running must not be given a
+    # pipe: the helpers would inherit it and keep it open.
+    output = subprocess.PIPE if capture else subprocess.DEVNULL
     try:
         result = subprocess.run(command, env=env, timeout=timeout, stdin=subprocess.DEVNULL,
-                                stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+                                stdout=output, stderr=subprocess.STDOUT)
     except subprocess.TimeoutExpired:
         fail(f"{what} took longer than {timeout} s")
     if result.returncode != 0:
-        sys.stderr.write(result.stdout.decode(errors="replace"))
+        if result.stdout:
+            sys.stderr.write(result.stdout.decode(errors="replace"))
         fail(f"{what} failed with status {result.returncode}")
 
 
@@ -103,6 +107,11 @@ def main():
         create_prefix(env["WINEPREFIX"], env)
         # One wineserver for the whole session, rather than one per program.
         subprocess.Popen(["wineserver", "-p"], env=env).wait(timeout=60)
+        # Start the prefix's long-lived helpers (services, the desktop
+        # process) now, with no pipes open: started by the first test they
+        # would inherit its output and hold the test runner's pipe open.
+        run_checked(["wine", "cmd", "/c", "echo"], env, 120, "starting the Wine desktop",
+                    capture=False)
         status = subprocess.call(command, env=env)
     finally:
         subprocess.call(["wineserver", "-k"], env=env, stdout=subprocess.DEVNULL,
