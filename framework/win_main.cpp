@@ -1,6 +1,7 @@
 // The module's GUI entry point: hands the spiral saver to the framework.
 #include <windows.h>
 
+#include "config/options_sheet.h"
 #include "effect/settings.h"
 #include "framework/saver_main.h"
 
@@ -8,5 +9,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR command
     g_instance = instance;
     return SaverMain(instance, previousInstance, commandLine, "Gyrel",
                      /*saverWindowProc=*/nullptr, /*previewWindowProc=*/nullptr,
-                     /*drawCallback=*/nullptr, /*configureCallback=*/nullptr, LoadSpiralSettings);
+                     /*drawCallback=*/nullptr, ShowOptionsSheet, LoadSpiralSettings);
 }

@@ -1,0 +1,33 @@
+// The configuration dialog: the property sheet "Options for Gyrel" with its
+// Options and About pages.
+//
+// Every value accepted on the Options page goes at once into this process's
+// settings and to the page's preview process; CONTROL.INI is written only
+// when the sheet applies (OK or Apply). Page changes and the "Disable active
+// configuration" box freeze and release the pages' previews.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+// Set by the Options page as the first step of its initialisation; until then
+// the edit fields' notifications are ignored.
+extern bool OptionsPageReady;
+
+// The configure callback: shows the modal sheet and returns when it closes.
+int ShowOptionsSheet();
+
+INT_PTR CALLBACK OptionsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK AboutPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Takes one value of a settings row: the settings table, the sheet's Apply
+// button, the page's preview and this process's settings.
+void ApplySetting(HWND page, int row, int32_t value);
+
+// The preview window in the page's monitor, or null when the page has none.
+HWND FindPagePreview(HWND page);
+
+// Freezes (PSN_KILLACTIVE) or releases (PSN_SETACTIVE) the page's preview so
+// that only the shown page's preview draws, and only while ActiveConfig is set.
+void SyncPagePreview(HWND page, UINT code);
