@@ -51,10 +51,14 @@ ModuleProcess::~ModuleProcess() {
 bool ModuleProcess::Start(const std::string& arguments) {
     std::string commandLine = "\"" + ModulePath() + "\"";
     if (!arguments.empty()) commandLine += " " + arguments;
+    return StartCommand(nullptr, commandLine);
+}
+
+bool ModuleProcess::StartCommand(const char* applicationName, std::string commandLine) {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
-    return CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                          &startup, &info_) != FALSE;
+    return CreateProcessA(applicationName, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                          nullptr, &startup, &info_) != FALSE;
 }
 
 bool ModuleProcess::WaitForExit(DWORD timeoutMs) {

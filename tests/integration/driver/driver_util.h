@@ -32,6 +32,8 @@ public:
 
     // Starts "<module> <arguments>"; false when CreateProcess fails.
     bool Start(const std::string& arguments);
+    // Starts a command line, with an explicit program file when given.
+    bool StartCommand(const char* applicationName, std::string commandLine);
     // Waits (pumping messages) for the process to end. False on timeout.
     bool WaitForExit(DWORD timeoutMs);
     // Waits until the process first waits for input. False on timeout.

@@ -4,14 +4,18 @@
 #include <windows.h>
 
 #include "tests/integration/driver/driver_util.h"
+#include "tests/integration/driver/sheet_util.h"
 
 namespace {
 
 constexpr DWORD kFailure = 0xFFFFFFFF;  // -1
 
-TEST(Modes, ConfigureEndsWithZero) {
+TEST(Modes, ConfigureShowsTheSheetAndEndsWithZero) {
     for (const char* arguments : {"", "/c", "-C", "/c:1234", "-C:", "/c 55"}) {
-        EXPECT_EQ(driver::RunModule(arguments), 0u) << '"' << arguments << '"';
+        driver::SheetSession sheet;
+        ASSERT_TRUE(sheet.Open(arguments)) << '"' << arguments << '"';
+        ASSERT_TRUE(sheet.CloseWith(driver::kCancelButton)) << '"' << arguments << '"';
+        EXPECT_EQ(sheet.Process().ExitCode(), 0u) << '"' << arguments << '"';
     }
 }
 

@@ -1,0 +1,197 @@
+#include "tests/integration/driver/sheet_util.h"
+
+#include <commctrl.h>
+#include <tlhelp32.h>
+
+#include <cstring>
+
+namespace driver {
+
+namespace {
+
+constexpr char kIni[] = "CONTROL.INI";
+constexpr DWORD kSheetOpenLimitMs = 60000;
+constexpr DWORD kModuleExitLimitMs = 30000;
+
+std::string FileNameOf(const std::string& path) {
+    return path.substr(path.find_last_of("\\/") + 1);
+}
+
+struct WindowSearch {
+    DWORD processId;
+    const char* title;
+    HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM lParam) {
+    auto* search = reinterpret_cast<WindowSearch*>(lParam);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != search->processId) return TRUE;
+    char title[128] = "";
+    GetWindowTextA(window, title, sizeof title);
+    if (std::strcmp(title, search->title) != 0) return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+HWND TabControlOf(HWND sheet) {
+    return FindWindowExA(sheet, nullptr, WC_TABCONTROLA, nullptr);
+}
+
+}  // namespace
+
+void ClearSection() { WritePrivateProfileStringA(kSection, nullptr, nullptr, kIni); }
+
+void StoreValue(const char* key, const char* value) {
+    WritePrivateProfileStringA(kSection, key, value, kIni);
+}
+
+std::string StoredValue(const char* key) {
+    char text[64];
+    GetPrivateProfileStringA(kSection, key, "<missing>", text, sizeof text, kIni);
+    return text;
+}
+
+std::vector<DWORD> ProcessesNamed(const std::string& fileName) {
+    std::vector<DWORD> ids;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return ids;
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more;
+         more = Process32Next(snapshot, &entry)) {
+        if (lstrcmpiA(FileNameOf(entry.szExeFile).c_str(), fileName.c_str()) == 0) {
+            ids.push_back(entry.th32ProcessID);
+        }
+    }
+    CloseHandle(snapshot);
+    return ids;
+}
+
+bool WaitUntilNoProcessNamed(const std::string& fileName, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    while (!ProcessesNamed(fileName).empty()) {
+        if (GetTickCount() - start >= timeoutMs) return false;
+        PumpMessagesFor(50);
+    }
+    return true;
+}
+
+HWND FindProcessWindow(DWORD processId, const char* title) {
+    WindowSearch search{processId, title, nullptr};
+    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+std::string WindowText(HWND window) {
+    char text[512] = "";
+    // WM_GETTEXT, not GetWindowText: for another process's window the latter
+    // gives the caption stored at creation, not an edit field's contents.
+    SendMessageA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+SheetSession::~SheetSession() {
+    if (process_.Handle() == nullptr) return;
+    if (process_.Running() && IsWindow(sheet_)) CloseWith(kCancelButton);
+    if (process_.Running()) process_.Kill();
+    // A preview left behind by a failed test must not disturb the next one.
+    if (WaitUntilNoProcessNamed(moduleName_, 10000)) return;
+    for (DWORD id : ProcessesNamed(moduleName_)) {
+        HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, id);
+        if (process != nullptr) {
+            TerminateProcess(process, 0xDEAD);
+            CloseHandle(process);
+        }
+    }
+}
+
+bool SheetSession::Open(const std::string& arguments, const std::string& module) {
+    bool started;
+    moduleName_ = FileNameOf(module.empty() ? ModulePath() : module);
+    if (module.empty()) {
+        started = process_.Start(arguments);
+    } else {
+        std::string commandLine = "\"" + module + "\"";
+        if (!arguments.empty()) commandLine += " " + arguments;
+        started = process_.StartCommand(module.c_str(), commandLine);
+    }
+    if (!started) return false;
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < kSheetOpenLimitMs) {
+        sheet_ = FindProcessWindow(process_.Id(), kSheetTitle);
+        if (sheet_ != nullptr && IsWindowVisible(sheet_)) {
+            process_.WaitForIdle(10000);
+            return true;
+        }
+        if (!process_.Running()) return false;
+        PumpMessagesFor(50);
+    }
+    return false;
+}
+
+HWND SheetSession::Page(int index) const {
+    return reinterpret_cast<HWND>(SendMessageA(sheet_, PSM_INDEXTOHWND, index, 0));
+}
+
+HWND SheetSession::Control(int pageIndex, int id) const { return GetDlgItem(Page(pageIndex), id); }
+
+void SheetSession::SelectPage(int index) {
+    // What a click on the tab does: the tab control asks the sheet whether
+    // the page may be left, then tells it the new selection.
+    SendMessageA(TabControlOf(sheet_), TCM_SETCURFOCUS, index, 0);
+}
+
+void SheetSession::TypeInto(HWND edit, const std::string& text) {
+    SendMessageA(edit, EM_SETSEL, 0, -1);
+    if (text.empty()) {
+        SendMessageA(edit, WM_CHAR, VK_BACK, 1);
+        return;
+    }
+    for (char c : text) SendMessageA(edit, WM_CHAR, static_cast<unsigned char>(c), 1);
+}
+
+bool SheetSession::PasteInto(HWND edit, const std::string& text) {
+    HWND owner = CreateWindowExA(0, "Static", "clipboard owner", 0, 0, 0, 0, 0, nullptr, nullptr,
+                                 GetModuleHandleA(nullptr), nullptr);
+    bool placed = false;
+    if (OpenClipboard(owner)) {
+        EmptyClipboard();
+        HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
+        if (memory != nullptr) {
+            std::memcpy(GlobalLock(memory), text.c_str(), text.size() + 1);
+            GlobalUnlock(memory);
+            placed = SetClipboardData(CF_TEXT, memory) != nullptr;
+        }
+        CloseClipboard();
+    }
+    if (placed) {
+        SendMessageA(edit, EM_SETSEL, 0, -1);
+        SendMessageA(edit, WM_PASTE, 0, 0);
+    }
+    DestroyWindow(owner);
+    return placed;
+}
+
+void SheetSession::Click(HWND button) {
+    SendMessageA(button, BM_CLICK, 0, 0);
+    // A real click arrives as posted input, after which the sheet's modal
+    // loop looks whether it has ended; a sent click does not wake that loop,
+    // so give it a posted message to look at.
+    PostMessageA(GetAncestor(button, GA_ROOT), WM_NULL, 0, 0);
+}
+
+bool SheetSession::CloseWith(int buttonId) {
+    Click(SheetButton(buttonId));
+    return WaitForModuleExit();
+}
+
+bool SheetSession::CloseWithCloseBox() {
+    PostMessageA(sheet_, WM_SYSCOMMAND, SC_CLOSE, 0);
+    return WaitForModuleExit();
+}
+
+bool SheetSession::WaitForModuleExit() { return process_.WaitForExit(kModuleExitLimitMs); }
+
+}  // namespace driver

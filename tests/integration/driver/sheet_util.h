@@ -1,0 +1,84 @@
+// Playing the user of the Options sheet: the module runs in configure mode in
+// a process of its own, and the driver finds the sheet, its pages and
+// controls, types, pastes and clicks, all across the process boundary.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tests/integration/driver/driver_util.h"
+
+namespace driver {
+
+constexpr char kSheetTitle[] = "Options for Gyrel";
+constexpr char kSection[] = "Screen Saver.Gyrel";
+
+// The sheet's own buttons.
+constexpr int kOkButton = IDOK;
+constexpr int kCancelButton = IDCANCEL;
+constexpr int kApplyButton = 0x3021;
+
+// Removes the spiral's section from CONTROL.INI.
+void ClearSection();
+// Writes one key of the spiral's section.
+void StoreValue(const char* key, const char* value);
+// One key of the section as stored, or "<missing>".
+std::string StoredValue(const char* key);
+
+// Processes whose executable file name is `fileName` (case ignored).
+std::vector<DWORD> ProcessesNamed(const std::string& fileName);
+// Waits (pumping) until no process has that name; false on timeout.
+bool WaitUntilNoProcessNamed(const std::string& fileName, DWORD timeoutMs);
+
+// The top-level window of a process with the given title, or null.
+HWND FindProcessWindow(DWORD processId, const char* title);
+
+// The text of a window of another process, asked of the window itself.
+std::string WindowText(HWND window);
+
+class SheetSession {
+public:
+    SheetSession() = default;
+    SheetSession(const SheetSession&) = delete;
+    SheetSession& operator=(const SheetSession&) = delete;
+    // Closes the sheet with Cancel if it is still open, and makes sure the
+    // module and its previews are gone.
+    ~SheetSession();
+
+    // Starts the module (Gyrel.scr beside the driver, or `module` when
+    // given) with the arguments and waits until its sheet is up and idle.
+    bool Open(const std::string& arguments, const std::string& module = std::string());
+
+    HWND Sheet() const { return sheet_; }
+    const std::string& ModuleName() const { return moduleName_; }
+    ModuleProcess& Process() { return process_; }
+    // The page window of a page index, or null while it does not exist.
+    HWND Page(int index) const;
+    HWND Control(int pageIndex, int id) const;
+    HWND SheetButton(int id) const { return GetDlgItem(sheet_, id); }
+
+    // Selects a page as a click on its tab would.
+    void SelectPage(int index);
+    // Replaces a field's whole text by typing the characters one by one.
+    void TypeInto(HWND edit, const std::string& text);
+    // Replaces a field's whole text by pasting it from the clipboard.
+    bool PasteInto(HWND edit, const std::string& text);
+    void Click(HWND button);
+
+    // Presses OK or Cancel, or the close box, and waits for the module to
+    // end; false when it does not end in time.
+    bool CloseWith(int buttonId);
+    bool CloseWithCloseBox();
+
+private:
+    bool WaitForModuleExit();
+
+    ModuleProcess process_;
+    std::string moduleName_;  // file name of the running module
+    HWND sheet_ = nullptr;
+};
+
+}  // namespace driver
