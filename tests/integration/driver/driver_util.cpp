@@ -54,12 +54,15 @@ bool ModuleProcess::Start(const std::string& arguments) {
     return StartCommand(nullptr, commandLine);
 }
 
-bool ModuleProcess::StartCommand(const char* applicationName, std::string commandLine) {
+bool ModuleProcess::StartCommand(const char* applicationName, std::string commandLine,
+                                 DWORD creationFlags) {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
-    return CreateProcessA(applicationName, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                          nullptr, &startup, &info_) != FALSE;
+    return CreateProcessA(applicationName, &commandLine[0], nullptr, nullptr, FALSE, creationFlags,
+                          nullptr, nullptr, &startup, &info_) != FALSE;
 }
+
+void ModuleProcess::ResumeMainThread() { ResumeThread(info_.hThread); }
 
 bool ModuleProcess::WaitForExit(DWORD timeoutMs) {
     DWORD start = GetTickCount();

@@ -33,7 +33,10 @@ public:
     // Starts "<module> <arguments>"; false when CreateProcess fails.
     bool Start(const std::string& arguments);
     // Starts a command line, with an explicit program file when given.
-    bool StartCommand(const char* applicationName, std::string commandLine);
+    bool StartCommand(const char* applicationName, std::string commandLine,
+                      DWORD creationFlags = 0);
+    // Lets a process started with CREATE_SUSPENDED run.
+    void ResumeMainThread();
     // Waits (pumping messages) for the process to end. False on timeout.
     bool WaitForExit(DWORD timeoutMs);
     // Waits until the process first waits for input. False on timeout.

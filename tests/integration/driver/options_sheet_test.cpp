@@ -29,6 +29,9 @@ class OptionsSheet : public ::testing::Test {
 protected:
     void SetUp() override { driver::ClearSection(); }
     void TearDown() override {
+        if (sheet_.Process().Running()) {
+            EXPECT_TRUE(sheet_.CloseWith(driver::kCancelButton));
+        }
         driver::ClearSection();
         EXPECT_TRUE(driver::ProcessesNamed("Gyrel.scr").empty()) << "a module process was left";
     }

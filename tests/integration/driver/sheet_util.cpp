@@ -92,6 +92,17 @@ std::string WindowText(HWND window) {
     return text;
 }
 
+std::string CopyModuleTo(const std::string& directory, const std::string& fileName) {
+    // Make each level of the directory in turn.
+    for (size_t end = directory.find('\\', 3); ; end = directory.find('\\', end + 1)) {
+        CreateDirectoryA(directory.substr(0, end).c_str(), nullptr);
+        if (end == std::string::npos) break;
+    }
+    std::string path = directory + "\\" + fileName;
+    if (!CopyFileA(ModulePath().c_str(), path.c_str(), FALSE)) return std::string();
+    return path;
+}
+
 SheetSession::~SheetSession() {
     if (process_.Handle() == nullptr) return;
     if (process_.Running() && IsWindow(sheet_)) CloseWith(kCancelButton);
@@ -107,17 +118,19 @@ SheetSession::~SheetSession() {
     }
 }
 
-bool SheetSession::Open(const std::string& arguments, const std::string& module) {
-    bool started;
-    moduleName_ = FileNameOf(module.empty() ? ModulePath() : module);
-    if (module.empty()) {
-        started = process_.Start(arguments);
-    } else {
-        std::string commandLine = "\"" + module + "\"";
-        if (!arguments.empty()) commandLine += " " + arguments;
-        started = process_.StartCommand(module.c_str(), commandLine);
+bool SheetSession::Open(const std::string& arguments, const std::string& module,
+                        const std::function<void()>& beforeRun) {
+    std::string path = module.empty() ? ModulePath() : module;
+    moduleName_ = FileNameOf(path);
+    std::string commandLine = "\"" + path + "\"";
+    if (!arguments.empty()) commandLine += " " + arguments;
+    if (!process_.StartCommand(path.c_str(), commandLine, beforeRun ? CREATE_SUSPENDED : 0)) {
+        return false;
     }
-    if (!started) return false;
+    if (beforeRun) {
+        beforeRun();
+        process_.ResumeMainThread();
+    }
     DWORD start = GetTickCount();
     while (GetTickCount() - start < kSheetOpenLimitMs) {
         sheet_ = FindProcessWindow(process_.Id(), kSheetTitle);

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,10 @@ HWND FindProcessWindow(DWORD processId, const char* title);
 // The text of a window of another process, asked of the window itself.
 std::string WindowText(HWND window);
 
+// Copies the module under test to directory\fileName, making the directory
+// (and its parents) first; the copy's full path, or "" on failure.
+std::string CopyModuleTo(const std::string& directory, const std::string& fileName);
+
 class SheetSession {
 public:
     SheetSession() = default;
@@ -50,7 +55,10 @@ public:
 
     // Starts the module (Gyrel.scr beside the driver, or `module` when
     // given) with the arguments and waits until its sheet is up and idle.
-    bool Open(const std::string& arguments, const std::string& module = std::string());
+    // `beforeRun`, when given, is called while the new process is still
+    // suspended, before any of its code has run.
+    bool Open(const std::string& arguments, const std::string& module = std::string(),
+              const std::function<void()>& beforeRun = nullptr);
 
     HWND Sheet() const { return sheet_; }
     const std::string& ModuleName() const { return moduleName_; }
