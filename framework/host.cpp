@@ -4,8 +4,6 @@
 
 #include "framework/saver_main.h"
 
-LRESULT CALLBACK SaverHostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-
 std::atomic<StopStateValue> StopState{StopStateValue::Running};
 HANDLE WorkerThread = nullptr;
 HWND HostWindow = nullptr;

@@ -52,6 +52,10 @@ DWORD ResumeWorkerFully();
 // WM_DESTROY on.
 void HostDestroyStep(HWND window);
 
+// The saver class procedure: the two-stage close with the dismissal rules
+// (input, activation, the password) in front of it.
+LRESULT CALLBACK SaverHostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
 // The preview class procedure: the two-stage close and nothing else.
 LRESULT CALLBACK PreviewHostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
