@@ -78,7 +78,7 @@ bool WaitUntilNoProcessNamed(const std::string& fileName, DWORD timeoutMs) {
     return true;
 }
 
-HWND FindProcessWindow(DWORD processId, const char* title) {
+HWND FindTitledWindow(DWORD processId, const char* title) {
     WindowSearch search{processId, title, nullptr};
     EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
@@ -133,7 +133,7 @@ bool SheetSession::Open(const std::string& arguments, const std::string& module,
     }
     DWORD start = GetTickCount();
     while (GetTickCount() - start < kSheetOpenLimitMs) {
-        sheet_ = FindProcessWindow(process_.Id(), kSheetTitle);
+        sheet_ = FindTitledWindow(process_.Id(), kSheetTitle);
         if (sheet_ != nullptr && IsWindowVisible(sheet_)) {
             process_.WaitForIdle(10000);
             return true;

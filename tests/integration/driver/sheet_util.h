@@ -35,7 +35,7 @@ std::vector<DWORD> ProcessesNamed(const std::string& fileName);
 bool WaitUntilNoProcessNamed(const std::string& fileName, DWORD timeoutMs);
 
 // The top-level window of a process with the given title, or null.
-HWND FindProcessWindow(DWORD processId, const char* title);
+HWND FindTitledWindow(DWORD processId, const char* title);
 
 // The text of a window of another process, asked of the window itself.
 std::string WindowText(HWND window);

@@ -1,0 +1,254 @@
+// The Options sheet's live previews: one preview process per page, running
+// the module itself in preview mode inside the page's monitor, frozen and
+// released as pages change and as the "Disable active configuration" box is
+// switched, and ended when the sheet closes.
+//
+// A preview's suspend count is read with a suspend followed by a resume,
+// which leaves it as it was: the suspend's reply is the count before it.
+// Whether a preview draws is seen from the processor time its threads use:
+// under Wine a preview's pixels never reach the display.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <tlhelp32.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "effect/control_messages.h"
+#include "resources/resource_ids.h"
+#include "tests/integration/driver/sheet_util.h"
+
+namespace {
+
+using driver::SheetSession;
+
+constexpr int kOptions = 0;
+constexpr int kAbout = 1;
+
+int32_t ReadCount(HWND preview) {
+    auto before = static_cast<int32_t>(SendMessageA(preview, WM_SPIRAL_SUSPEND, 0, 0));
+    SendMessageA(preview, WM_SPIRAL_RESUME, 0, 0);
+    return before;
+}
+
+DWORD ProcessOf(HWND window) {
+    DWORD id = 0;
+    GetWindowThreadProcessId(window, &id);
+    return id;
+}
+
+std::string ImagePath(DWORD processId) {
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+    if (process == nullptr) return std::string();
+    char path[1024] = "";
+    DWORD size = sizeof path;
+    if (!QueryFullProcessImageNameA(process, 0, path, &size)) size = 0;
+    CloseHandle(process);
+    return std::string(path, size);
+}
+
+// Processor time, in milliseconds, that all threads of a process have used.
+int64_t ProcessorMs(DWORD processId) {
+    int64_t total = 0;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return -1;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID != processId) continue;
+        HANDLE thread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, entry.th32ThreadID);
+        if (thread == nullptr) continue;
+        FILETIME created, exited, kernel, user;
+        if (GetThreadTimes(thread, &created, &exited, &kernel, &user)) {
+            auto ticks = [](const FILETIME& t) {
+                return (static_cast<int64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+            };
+            total += (ticks(kernel) + ticks(user)) / 10000;
+        }
+        CloseHandle(thread);
+    }
+    CloseHandle(snapshot);
+    return total;
+}
+
+// Processor time a process uses in half a second of the driver's time.
+int64_t ProcessorMsOverHalfASecond(DWORD processId) {
+    int64_t before = ProcessorMs(processId);
+    driver::PumpMessagesFor(500);
+    return ProcessorMs(processId) - before;
+}
+
+class SheetPreviews : public ::testing::Test {
+protected:
+    void SetUp() override { driver::ClearSection(); }
+    void TearDown() override {
+        if (sheet_.Process().Running()) {
+            EXPECT_TRUE(sheet_.CloseWith(driver::kCancelButton));
+        }
+        driver::ClearSection();
+        EXPECT_TRUE(driver::WaitUntilNoProcessNamed("Gyrel.scr", 10000));
+    }
+
+    HWND Screen(SheetSession& sheet, int page) {
+        return GetWindow(GetWindow(sheet.Page(page), GW_CHILD), GW_CHILD);
+    }
+    HWND Preview(SheetSession& sheet, int page) { return GetWindow(Screen(sheet, page), GW_CHILD); }
+
+    SheetSession sheet_;
+};
+
+TEST_F(SheetPreviews, EachPageRunsItsOwnPreviewInItsScreen) {
+    ASSERT_TRUE(sheet_.Open("/c"));
+    HWND options = Preview(sheet_, kOptions);
+    ASSERT_NE(options, nullptr);
+    char className[64] = "";
+    GetClassNameA(options, className, sizeof className);
+    EXPECT_STREQ(className, "GyrelPrev");
+    EXPECT_EQ(GetParent(options), Screen(sheet_, kOptions));
+    EXPECT_NE(ProcessOf(options), sheet_.Process().Id());
+    EXPECT_EQ(ImagePath(ProcessOf(options)), driver::ModulePath());
+    // The About page's preview starts when About is first shown.
+    EXPECT_EQ(driver::ProcessesNamed("Gyrel.scr").size(), 2u);
+
+    sheet_.SelectPage(kAbout);
+    HWND about = Preview(sheet_, kAbout);
+    ASSERT_NE(about, nullptr);
+    EXPECT_NE(ProcessOf(about), ProcessOf(options));
+    EXPECT_NE(ProcessOf(about), sheet_.Process().Id());
+    EXPECT_EQ(driver::ProcessesNamed("Gyrel.scr").size(), 3u);
+    sheet_.SelectPage(kOptions);
+    sheet_.SelectPage(kAbout);
+    EXPECT_EQ(Preview(sheet_, kAbout), about);
+    EXPECT_EQ(driver::ProcessesNamed("Gyrel.scr").size(), 3u);
+}
+
+TEST_F(SheetPreviews, ClosingTheSheetEndsEveryPreview) {
+    enum Close { Ok, Cancel, CloseBox };
+    for (Close close : {Ok, Cancel, CloseBox}) {
+        SCOPED_TRACE(close == Ok ? "OK" : close == Cancel ? "Cancel" : "close box");
+        for (bool aboutShown : {false, true}) {
+            SheetSession sheet;
+            ASSERT_TRUE(sheet.Open("/c"));
+            if (aboutShown) sheet.SelectPage(kAbout);
+            std::vector<HANDLE> previews;
+            for (int page : {kOptions, kAbout}) {
+                if (sheet.Page(page) == nullptr) continue;
+                HWND preview = Preview(sheet, page);
+                ASSERT_NE(preview, nullptr);
+                previews.push_back(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, ProcessOf(preview)));
+            }
+            ASSERT_EQ(previews.size(), aboutShown ? 2u : 1u);
+            ASSERT_TRUE(close == CloseBox ? sheet.CloseWithCloseBox() : sheet.CloseWith(
+                                                close == Ok ? driver::kOkButton
+                                                            : driver::kCancelButton));
+            EXPECT_EQ(sheet.Process().ExitCode(), 0u);
+            for (HANDLE preview : previews) {
+                EXPECT_EQ(WaitForSingleObject(preview, 10000), WAIT_OBJECT_0);
+                DWORD code = STILL_ACTIVE;
+                GetExitCodeProcess(preview, &code);
+                EXPECT_EQ(code, 0u);
+                CloseHandle(preview);
+            }
+            EXPECT_TRUE(driver::WaitUntilNoProcessNamed("Gyrel.scr", 10000));
+        }
+    }
+}
+
+struct CountStep {
+    const char* what;
+    int select;  // page to select, or -1 to click the box
+    int32_t options;
+    int32_t about;  // -1 while the About page does not exist
+};
+
+void FollowCounts(SheetSession& sheet, const std::vector<CountStep>& steps) {
+    for (const CountStep& step : steps) {
+        SCOPED_TRACE(step.what);
+        if (step.select >= 0) {
+            sheet.SelectPage(step.select);
+        } else if (step.select == -1) {
+            sheet.Click(sheet.Control(kOptions, IDC_DISABLE_ACTIVE));
+        }
+        HWND options = GetWindow(GetWindow(GetWindow(sheet.Page(kOptions), GW_CHILD), GW_CHILD),
+                                 GW_CHILD);
+        ASSERT_NE(options, nullptr);
+        EXPECT_EQ(ReadCount(options), step.options);
+        if (step.about >= 0) {
+            HWND about = GetWindow(
+                GetWindow(GetWindow(sheet.Page(kAbout), GW_CHILD), GW_CHILD), GW_CHILD);
+            ASSERT_NE(about, nullptr);
+            EXPECT_EQ(ReadCount(about), step.about);
+        }
+    }
+}
+
+// Needs the preview's effect window, which answers the suspend and resume
+// messages with the counts of its draw worker.
+using SheetPreviewCounts = SheetPreviews;
+
+TEST_F(SheetPreviewCounts, FollowPagesAndTheBoxWhenActive) {
+    ASSERT_TRUE(sheet_.Open("/c"));
+    FollowCounts(sheet_, {
+                             {"opened", -2, 0, -1},
+                             {"About shown", kAbout, 2, 0},
+                             {"Options shown", kOptions, 0, 2},
+                             {"box checked", -1, 1, 2},
+                             {"About shown after the box", kAbout, 3, 1},
+                             {"Options shown after the box", kOptions, 1, 3},
+                             {"box cleared", -1, 0, 3},
+                             {"About shown from 3", kAbout, 2, 0},
+                         });
+}
+
+TEST_F(SheetPreviewCounts, FollowPagesWhenInactive) {
+    driver::StoreValue("ActiveConfig", "0");
+    ASSERT_TRUE(sheet_.Open("/c"));
+    FollowCounts(sheet_, {
+                             {"opened", -2, 1, -1},
+                             {"About shown", kAbout, 3, 1},
+                             {"Options shown", kOptions, 1, 3},
+                             {"box cleared", -1, 0, 3},
+                             {"About shown from 3", kAbout, 2, 0},
+                             {"Options shown", kOptions, 0, 2},
+                             {"box checked", -1, 1, 2},
+                             {"About shown from 2", kAbout, 3, 1},
+                         });
+}
+
+TEST_F(SheetPreviews, AModuleUnderALongPathWithBlanksStartsItsPreview) {
+    // Over 255 characters in all, with blanks that the preview's command
+    // line must quote.
+    std::string directory = "C:\\gyrel tests\\long path";
+    while (directory.size() < 240) directory += "\\a directory of the long path";
+    directory.resize(246);
+    if (directory.back() == ' ' || directory.back() == '\\') directory.back() = 'x';
+    std::string module = driver::CopyModuleTo(directory, "Gyrel.scr");
+    ASSERT_FALSE(module.empty());
+    ASSERT_GT(module.size(), 255u);
+
+    ASSERT_TRUE(sheet_.Open("/c", module));
+    HWND preview = Preview(sheet_, kOptions);
+    ASSERT_NE(preview, nullptr);
+    EXPECT_EQ(ImagePath(ProcessOf(preview)), module);
+    ASSERT_TRUE(sheet_.CloseWith(driver::kCancelButton));
+}
+
+TEST_F(SheetPreviewCounts, OnlyTheShownPagesPreviewDrawsAndOnlyWhileActive) {
+    ASSERT_TRUE(sheet_.Open("/c"));
+    DWORD options = ProcessOf(Preview(sheet_, kOptions));
+    EXPECT_GT(ProcessorMsOverHalfASecond(options), 100);
+    sheet_.SelectPage(kAbout);
+    DWORD about = ProcessOf(Preview(sheet_, kAbout));
+    EXPECT_LT(ProcessorMsOverHalfASecond(options), 50);
+    EXPECT_GT(ProcessorMsOverHalfASecond(about), 100);
+    sheet_.SelectPage(kOptions);
+    sheet_.Click(sheet_.Control(kOptions, IDC_DISABLE_ACTIVE));
+    EXPECT_LT(ProcessorMsOverHalfASecond(options), 50);
+    EXPECT_LT(ProcessorMsOverHalfASecond(about), 50);
+    sheet_.Click(sheet_.Control(kOptions, IDC_DISABLE_ACTIVE));
+    EXPECT_GT(ProcessorMsOverHalfASecond(options), 100);
+}
+
+}  // namespace
