@@ -32,9 +32,21 @@ class ExitCodes(unittest.TestCase):
                 self.assertEqual(run_module(*arguments), 255)
 
     def test_configure_ends_with_0(self):
+        # The settings sheet stays until the user leaves it: Escape cancels.
         for arguments in [[], ["/c"], ["/c:1234"]]:
             with self.subTest(arguments=arguments):
-                self.assertEqual(run_module(*arguments), 0)
+                module = subprocess.Popen(["wine", MODULE, *arguments], stdin=subprocess.DEVNULL,
+                                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                try:
+                    subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--name",
+                                    "^Options for Gyrel$"], check=True, timeout=TIMEOUT,
+                                   stdout=subprocess.DEVNULL)
+                    subprocess.run(["xdotool", "key", "Escape"], check=True, timeout=10)
+                    self.assertEqual(module.wait(timeout=TIMEOUT), 0)
+                finally:
+                    if module.poll() is None:
+                        module.kill()
+                        module.wait(timeout=10)
 
 
 if __name__ == "__main__":
