@@ -28,6 +28,10 @@ const std::string& ScreenClassName() {
     return name;
 }
 
+// The startup record is 68 bytes on 32-bit Windows; its pointers and handles
+// are wider on 64-bit, and its size member always names the record in use.
+static_assert(sizeof(void*) != 4 || sizeof(STARTUPINFOA) == 68, "32-bit startup record");
+
 // How long a new preview may take to become ready. It normally takes well
 // under a second; one that never does must not hold the sheet for good.
 constexpr DWORD kPreviewReadyLimitMs = 20000;

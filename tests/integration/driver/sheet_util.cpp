@@ -35,6 +35,16 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM lParam) {
     return FALSE;
 }
 
+// Every message to the sheet waits at most this long: a sheet that hangs
+// fails the test instead of holding it.
+constexpr UINT kSendLimitMs = 30000;
+
+LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(window, message, wParam, lParam, SMTO_NORMAL, kSendLimitMs, &result);
+    return static_cast<LRESULT>(result);
+}
+
 HWND TabControlOf(HWND sheet) {
     return FindWindowExA(sheet, nullptr, WC_TABCONTROLA, nullptr);
 }
@@ -88,7 +98,7 @@ std::string WindowText(HWND window) {
     char text[512] = "";
     // WM_GETTEXT, not GetWindowText: for another process's window the latter
     // gives the caption stored at creation, not an edit field's contents.
-    SendMessageA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    Send(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
     return text;
 }
 
@@ -145,7 +155,7 @@ bool SheetSession::Open(const std::string& arguments, const std::string& module,
 }
 
 HWND SheetSession::Page(int index) const {
-    return reinterpret_cast<HWND>(SendMessageA(sheet_, PSM_INDEXTOHWND, index, 0));
+    return reinterpret_cast<HWND>(Send(sheet_, PSM_INDEXTOHWND, index, 0));
 }
 
 HWND SheetSession::Control(int pageIndex, int id) const { return GetDlgItem(Page(pageIndex), id); }
@@ -153,16 +163,16 @@ HWND SheetSession::Control(int pageIndex, int id) const { return GetDlgItem(Page
 void SheetSession::SelectPage(int index) {
     // What a click on the tab does: the tab control asks the sheet whether
     // the page may be left, then tells it the new selection.
-    SendMessageA(TabControlOf(sheet_), TCM_SETCURFOCUS, index, 0);
+    Send(TabControlOf(sheet_), TCM_SETCURFOCUS, index, 0);
 }
 
 void SheetSession::TypeInto(HWND edit, const std::string& text) {
-    SendMessageA(edit, EM_SETSEL, 0, -1);
+    Send(edit, EM_SETSEL, 0, -1);
     if (text.empty()) {
-        SendMessageA(edit, WM_CHAR, VK_BACK, 1);
+        Send(edit, WM_CHAR, VK_BACK, 1);
         return;
     }
-    for (char c : text) SendMessageA(edit, WM_CHAR, static_cast<unsigned char>(c), 1);
+    for (char c : text) Send(edit, WM_CHAR, static_cast<unsigned char>(c), 1);
 }
 
 bool SheetSession::PasteInto(HWND edit, const std::string& text) {
@@ -180,15 +190,15 @@ bool SheetSession::PasteInto(HWND edit, const std::string& text) {
         CloseClipboard();
     }
     if (placed) {
-        SendMessageA(edit, EM_SETSEL, 0, -1);
-        SendMessageA(edit, WM_PASTE, 0, 0);
+        Send(edit, EM_SETSEL, 0, -1);
+        Send(edit, WM_PASTE, 0, 0);
     }
     DestroyWindow(owner);
     return placed;
 }
 
 void SheetSession::Click(HWND button) {
-    SendMessageA(button, BM_CLICK, 0, 0);
+    Send(button, BM_CLICK, 0, 0);
     // A real click arrives as posted input, after which the sheet's modal
     // loop looks whether it has ended; a sent click does not wake that loop,
     // so give it a posted message to look at.
