@@ -316,3 +316,78 @@ std::vector<DWORD> ModuleProcessIds() {
 }
 
 }  // namespace driver
+
+namespace driver {
+
+std::vector<std::pair<DWORD, double>> ThreadCpuTimes(DWORD processId) {
+    std::vector<std::pair<DWORD, double>> times;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return times;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID != processId) continue;
+        HANDLE thread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, entry.th32ThreadID);
+        if (thread == nullptr) continue;
+        FILETIME created, exited, kernel, user;
+        if (GetThreadTimes(thread, &created, &exited, &kernel, &user)) {
+            auto ms = [](const FILETIME& t) {
+                return ((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e4;
+            };
+            times.emplace_back(entry.th32ThreadID, ms(kernel) + ms(user));
+        }
+        CloseHandle(thread);
+    }
+    CloseHandle(snapshot);
+    return times;
+}
+
+double BusiestThreadCpuGrowth(DWORD processId, DWORD milliseconds) {
+    std::vector<std::pair<DWORD, double>> before = ThreadCpuTimes(processId);
+    PumpMessagesFor(milliseconds);
+    std::vector<std::pair<DWORD, double>> after = ThreadCpuTimes(processId);
+    double busiest = 0;
+    for (const auto& [id, time] : after) {
+        for (const auto& [earlierId, earlier] : before) {
+            if (earlierId == id && time - earlier > busiest) busiest = time - earlier;
+        }
+    }
+    return busiest;
+}
+
+std::vector<uint32_t> CaptureScreen(const RECT& area) {
+    int width = area.right - area.left;
+    int height = area.bottom - area.top;
+    std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+    GdiFlush();
+    const uint32_t* source = static_cast<const uint32_t*>(bits);
+    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = source[i] & 0x00FFFFFF;
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+size_t CountDifferences(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b) {
+    size_t differences = 0;
+    for (size_t i = 0; i < a.size() && i < b.size(); ++i) {
+        if (a[i] != b[i]) ++differences;
+    }
+    return differences;
+}
+
+}  // namespace driver

@@ -8,6 +8,8 @@
 
 #include <string>
 #include <vector>
+#include <cstdint>
+#include <utility>
 
 namespace driver {
 
@@ -109,5 +111,23 @@ std::string StaticTexts(HWND dialog);
 
 // Processes whose image is the module (Gyrel.scr), by id.
 std::vector<DWORD> ModuleProcessIds();
+
+}  // namespace driver
+
+namespace driver {
+
+// CPU time (user + kernel, in milliseconds) of each thread of a process.
+std::vector<std::pair<DWORD, double>> ThreadCpuTimes(DWORD processId);
+
+// The largest growth of any one thread's CPU time over the interval,
+// pumping messages meanwhile: how hard the process's busiest thread (the
+// draw worker) worked.
+double BusiestThreadCpuGrowth(DWORD processId, DWORD milliseconds);
+
+// The screen's pixels inside `area` (0x00RRGGBB, row by row).
+std::vector<uint32_t> CaptureScreen(const RECT& area);
+
+// How many of two captures' pixels differ.
+size_t CountDifferences(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b);
 
 }  // namespace driver
