@@ -32,8 +32,8 @@ static_assert(sizeof(void*) != 4 || (kPageRecordSize == 40 && kHeaderSize == 40)
 
 constexpr int kPageCount = 2;
 
-// A field's text is read up to nine characters: every number in range has
-// far fewer, and any longer one is out of range anyway.
+// A field's text is read up to nine characters, far more than any number in
+// range needs.
 constexpr int kFieldTextBuffer = 10;
 
 // A suspend or resume loop ends when the preview's count reaches the hold
