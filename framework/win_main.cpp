@@ -3,11 +3,13 @@
 
 #include "config/options_sheet.h"
 #include "effect/settings.h"
+#include "effect/spiral.h"
+#include "effect/spiral_window.h"
 #include "framework/saver_main.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine, int) {
     g_instance = instance;
     return SaverMain(instance, previousInstance, commandLine, "Gyrel",
-                     /*saverWindowProc=*/nullptr, /*previewWindowProc=*/nullptr,
-                     /*drawCallback=*/nullptr, ShowOptionsSheet, LoadSpiralSettings);
+                     /*saverWindowProc=*/SpiralWindowProc, /*previewWindowProc=*/SpiralWindowProc,
+                     /*drawCallback=*/DrawSpiral, ShowOptionsSheet, LoadSpiralSettings);
 }

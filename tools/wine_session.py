@@ -32,14 +32,14 @@ def fail(message):
     sys.exit(2)
 
 
-def start_xvfb(screen):
+def start_xvfb(screen, log_path):
     if shutil.which("Xvfb") is None:
         fail("Xvfb is not installed (run tools/bootstrap.sh)")
     read_end, write_end = os.pipe()
     xvfb = subprocess.Popen(
         ["Xvfb", "-displayfd", str(write_end), "-screen", "0", screen, "-nolisten", "tcp",
          "-noreset"],
-        pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+        pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=open(log_path, "w"),
         start_new_session=True)
     os.close(write_end)
     ready, _, _ = select.select([read_end], [], [], 30)
@@ -104,7 +104,9 @@ def main():
     if not command:
         parser.error("no command given")
 
-    xvfb, display = start_xvfb(args.screen)
+    os.makedirs(os.path.dirname(os.path.abspath(args.prefix)), exist_ok=True)
+    xvfb_log = os.path.join(os.path.dirname(os.path.abspath(args.prefix)), "xvfb.log")
+    xvfb, display = start_xvfb(args.screen, xvfb_log)
     env = dict(os.environ)
     env.update(DISPLAY=display, WINEPREFIX=os.path.abspath(args.prefix), WINEDEBUG="-all",
                GYREL_TEST_SESSION="1")
@@ -122,6 +124,9 @@ def main():
                     capture=False)
         status = subprocess.call(command, env=env)
     finally:
+        if xvfb.poll() is not None:
+            print(f"wine_session: the X server ended during the session (status {xvfb.returncode});"
+                  f" its log is {xvfb_log}", file=sys.stderr)
         subprocess.call(["wineserver", "-k"], env=env, stdout=subprocess.DEVNULL,
                         stderr=subprocess.DEVNULL)
         try:

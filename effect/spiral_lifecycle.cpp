@@ -1,0 +1,69 @@
+// The engine's part of the effect window's life: its state made at creation,
+// released at destruction, and the live parameter changes in between.
+#include "effect/control_messages.h"
+#include "effect/settings.h"
+#include "effect/spiral.h"
+#include "effect/spiral_internal.h"
+
+void SpiralCreate(EffectWindow window, DrawContext dc, const DrawOps* ops) {
+    SpiralState& state = g_spiral;
+    // No draw worker exists yet, so nothing here takes the lock.
+    InitialiseDrawLock();
+    state.width = LOGICAL_WIDTH;
+    state.height = LOGICAL_HEIGHT;
+    // The first pick runs with direction still at its process-start value.
+    PickTarget(&state.centre, &state.angleOffset);
+    state.dc = dc;
+    state.ops = ops;
+    state.stepCount = 0;
+    state.colour[0] = state.colour[1] = state.colour[2] = 0;
+    state.brush = ops->createSolidBrush(ColourRefOf(state.colour));
+    state.feedRegion = nullptr;
+    BuildFeedRegion();
+    state.clearing = 1;
+    state.direction = 1;
+    StartCountdown(window);
+}
+
+void SpiralRelease() {
+    SpiralState& state = g_spiral;
+    if (state.ops != nullptr) {
+        if (state.brush != nullptr) state.ops->deleteBrush(state.brush);
+        if (state.feedRegion != nullptr) state.ops->deleteRegion(state.feedRegion);
+    }
+    state.brush = nullptr;
+    state.feedRegion = nullptr;
+    DeleteDrawLock();
+}
+
+void ApplySpiralParameter(EffectWindow window, uint32_t index, int32_t value) {
+    SpiralState& state = g_spiral;
+    EnterDrawLock();
+    switch (index) {
+        case ROW_MAX_BK_COLOUR:
+        case ROW_COL_CHANGE_PER:
+        case ROW_RANDOMNESS:
+            ApplyDialogValue(static_cast<int>(index), value);
+            break;
+        case ROW_DELTA_THETA:
+            // A new speed takes effect at once: any drift of the offset is
+            // forgotten, and a glide in progress carries on for the centre.
+            ApplyDialogValue(ROW_DELTA_THETA, value);
+            state.angleOffset = 0.0f;
+            state.targetAngleOffset = 0.0f;
+            BuildFeedRegion();
+            break;
+        case ROW_GRADIENT:
+        case ROW_RESOLUTION:
+            ApplyDialogValue(static_cast<int>(index), value);
+            BuildFeedRegion();
+            break;
+        case PARAM_NEW_TARGET:
+            PickTarget(&state.targetCentre, &state.targetAngleOffset);
+            EffectSetTimer(window, TIMER_GLIDE, TIMER_GLIDE_PERIOD_MS);
+            break;
+        default:
+            break;
+    }
+    LeaveDrawLock();
+}

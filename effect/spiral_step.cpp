@@ -1,0 +1,140 @@
+// The drawing engine: one spiral step drags a small block of the picture a
+// little round the centre and a little nearer to it; every few thousand
+// steps the background colour walks on and floods the feed region.
+#include <cmath>
+#include <cstdlib>
+
+#include "effect/random.h"
+#include "effect/settings.h"
+#include "effect/spiral.h"
+#include "effect/spiral_internal.h"
+
+namespace {
+
+int32_t BlockCoordinate(int64_t value) {
+    return static_cast<int32_t>(ClampToRange(value, kBlockCoordinateLimit));
+}
+
+}  // namespace
+
+void DrawSpiral() {
+    for (int i = 0; i < kStepsPerDrawCall; ++i) {
+        EnterDrawLock();
+        SpiralStep(g_spiral.dc);
+        // The UI thread changes the settings under the lock; take the period
+        // while holding it, so the comparison below never races that write.
+        const int32_t changePeriod = g_spiralSettings.ColChangePer;
+        LeaveDrawLock();
+
+        // stepCount never exceeds a period that fits in 32 bits, so the
+        // increment cannot overflow.
+        g_spiral.stepCount += 1;
+        if (g_spiral.stepCount >= changePeriod) {
+            g_spiral.stepCount = 0;
+            g_spiral.clearing = 0;
+            EnterDrawLock();
+            ColourWalk(g_spiral.dc);
+            LeaveDrawLock();
+        }
+    }
+}
+
+void SpiralStep(DrawContext dc) {
+    const SpiralSettings& settings = g_spiralSettings;
+    SpiralState& state = g_spiral;
+    const DrawOps& ops = *state.ops;
+    const int64_t resolution = settings.Resolution;
+
+    // The last column and row are never a source.
+    const int64_t x = RandomMod(int64_t{state.width} - 1);
+    const int64_t y = RandomMod(int64_t{state.height} - 1);
+
+    // While the first colour period lasts, the feed region is wiped block by
+    // block instead of being dragged inward.
+    const bool inFeed =
+        ops.pointInRegion(state.feedRegion, static_cast<int32_t>(x), static_cast<int32_t>(y));
+    if (inFeed && state.clearing) {
+        ops.blackOut(dc, static_cast<int32_t>(x), static_cast<int32_t>(y),
+                     BlockCoordinate(resolution), BlockCoordinate(resolution));
+        return;
+    }
+
+    // Twice the jitter is taken 64 bits wide: a Randomness near the 32-bit
+    // limit must not overflow.
+    const int64_t randomness = settings.Randomness;
+    const int64_t jx = RandomMod(2 * randomness) - randomness;
+    const int64_t jy = RandomMod(2 * randomness) - randomness;
+
+    const int64_t cx = state.centre.x;
+    const int64_t cy = state.centre.y;
+    const int64_t dx = x - cx;
+    const int64_t dy = y - cy;
+
+    double phi;
+    if (dx != 0) {
+        phi = std::atan(static_cast<double>(dy) / static_cast<double>(dx));
+        if (dx < 0) phi += kPi;
+    } else {
+        phi = dy > 0 ? kHalfPi : kThreeHalvesPi;
+    }
+    // The squares are summed exactly in double precision (they are small
+    // integers), and without overflow for any centre.
+    const double fx = static_cast<double>(dx);
+    const double fy = static_cast<double>(dy);
+    const double r = std::sqrt(fx * fx + fy * fy) - static_cast<double>(settings.Gradient);
+    // The two 32-bit floats are summed in double precision, not rounded to a
+    // float first.
+    const double theta = phi - (static_cast<double>(settings.DeltaTheta) +
+                                static_cast<double>(state.angleOffset));
+    const int64_t ex = TruncToInt32(std::cos(theta) * r);
+    const int64_t ey = TruncToInt32(std::sin(theta) * r);
+
+    // A destination close to the centre takes a block no larger than its
+    // distance from it; anywhere else the block is Resolution square, cut
+    // only by the right and bottom edges as seen from the source.
+    const int64_t a = std::llabs(ex) + 1;
+    const int64_t b = std::llabs(ey) + 1;
+    int64_t width;
+    int64_t height;
+    if (a <= resolution && b <= resolution) {
+        width = a;
+        height = b;
+    } else {
+        width = resolution;
+        height = resolution;
+        if (x > int64_t{state.width} - resolution) width = state.width - x;
+        if (y > int64_t{state.height} - resolution) height = state.height - y;
+    }
+
+    ops.copyBlock(dc, BlockCoordinate(cx + ex + jx), BlockCoordinate(cy + ey + jy),
+                  BlockCoordinate(width), BlockCoordinate(height), static_cast<int32_t>(x),
+                  static_cast<int32_t>(y));
+}
+
+void ColourWalk(DrawContext dc) {
+    SpiralState& state = g_spiral;
+    const DrawOps& ops = *state.ops;
+    const int64_t maximum = g_spiralSettings.MaxBkColour;
+
+    for (int channel = 0; channel < 3; ++channel) {
+        // Wide: a channel near a MaxBkColour close to the 32-bit limit plus
+        // its velocity would overflow.
+        const int64_t moved =
+            int64_t{state.colour[channel]} + int64_t{state.colourVelocity[channel]};
+        if (moved <= 0) {
+            state.colour[channel] = 0;
+            state.colourVelocity[channel] = static_cast<int32_t>(128 + RandomMod(128));
+        } else if (moved >= maximum) {
+            state.colour[channel] = static_cast<int32_t>(maximum);
+            state.colourVelocity[channel] = static_cast<int32_t>(-128 - RandomMod(128));
+        } else {
+            state.colour[channel] = static_cast<int32_t>(moved);
+        }
+    }
+
+    // The flood shows the colour of the previous change; the brush for the
+    // next one is made from the channels just moved.
+    ops.fillRegion(dc, state.feedRegion, state.brush);
+    ops.deleteBrush(state.brush);
+    state.brush = ops.createSolidBrush(ColourRefOf(state.colour));
+}

@@ -1,0 +1,86 @@
+// The wander: the centre drifts within a band around the middle, and the
+// turning now and then slows, stops and reverses. A countdown of a few
+// seconds picks a new target; a glide of one unit and 0.2 degree per tick
+// carries the centre and the angle offset to it.
+#include "effect/random.h"
+#include "effect/settings.h"
+#include "effect/spiral.h"
+#include "effect/spiral_internal.h"
+
+void PickTarget(SpiralPoint* point, float* offset) {
+    constexpr int32_t W = LOGICAL_WIDTH;
+    constexpr int32_t H = LOGICAL_HEIGHT;
+    constexpr int32_t kBandWidth = static_cast<int32_t>(W * 0.1875);  // 150
+
+    // 325 + (random mod 150): a band of 150 units centred on the middle.
+    const double band = static_cast<double>(RandomMod(kBandWidth));
+    point->x = static_cast<int32_t>(band - W * 0.09375 + (W >> 1));
+    point->y = H >> 1;
+
+    // A whole number of tenths of a degree, -0.5 .. +0.4.
+    const double tenths = static_cast<double>(RandomMod(10) - 5) / 10.0;
+    float angle = static_cast<float>(tenths * (1.0 / 180.0) * kPi);
+
+    // One pick in five changes the kind of target.
+    if (RandomMod(5) == 0) g_spiral.direction = g_spiral.direction ? 0 : 1;
+    // A reversed target lies twice the turn angle lower: gliding there passes
+    // the turn angle through zero.
+    if (g_spiral.direction == 0) {
+        angle = static_cast<float>(static_cast<double>(angle) -
+                                   2.0 * static_cast<double>(g_spiralSettings.DeltaTheta));
+    }
+    *offset = angle;
+}
+
+int32_t GlideTick() {
+    SpiralState& state = g_spiral;
+    EnterDrawLock();
+
+    if (state.targetCentre.x < state.centre.x) {
+        state.centre.x -= 1;
+    } else if (state.targetCentre.x > state.centre.x) {
+        state.centre.x += 1;
+    }
+
+    // The last step is snapped to the target, so arrival is an exact match.
+    if (state.angleOffset > state.targetAngleOffset) {
+        state.angleOffset =
+            static_cast<float>(static_cast<double>(state.angleOffset) - GLIDE_ANGLE_STEP);
+        if (state.angleOffset < state.targetAngleOffset) state.angleOffset = state.targetAngleOffset;
+    } else if (state.angleOffset < state.targetAngleOffset) {
+        state.angleOffset =
+            static_cast<float>(static_cast<double>(state.angleOffset) + GLIDE_ANGLE_STEP);
+        if (state.angleOffset > state.targetAngleOffset) state.angleOffset = state.targetAngleOffset;
+    }
+
+    BuildFeedRegion();
+    LeaveDrawLock();
+
+    // Only this thread writes the centre and the offset, so reading them
+    // after leaving the lock is safe.
+    const bool arrived = state.centre.x == state.targetCentre.x &&
+                         state.angleOffset == state.targetAngleOffset;
+    return arrived ? 0 : 1;
+}
+
+void StartCountdown(EffectWindow window) {
+    g_spiral.countdown = static_cast<int32_t>(3 + RandomMod(27));
+    EffectSetTimer(window, TIMER_COUNTDOWN, TIMER_COUNTDOWN_PERIOD_MS);
+}
+
+void OnEffectTimer(EffectWindow window, uintptr_t timerId) {
+    if (timerId == TIMER_GLIDE) {
+        if (GlideTick() == 0) {
+            EffectKillTimer(window, TIMER_GLIDE);
+            StartCountdown(window);
+        }
+    } else if (timerId == TIMER_COUNTDOWN) {
+        // A stray tick after the countdown ended counts on below zero and
+        // does nothing; only the 32-bit floor is guarded.
+        if (g_spiral.countdown > INT32_MIN) g_spiral.countdown -= 1;
+        if (g_spiral.countdown == 0) {
+            EffectKillTimer(window, TIMER_COUNTDOWN);
+            EffectSendNewTarget(window);
+        }
+    }
+}

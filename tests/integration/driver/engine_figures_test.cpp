@@ -1,0 +1,82 @@
+// The engine's worked figures with the Windows run-time's maths library:
+// they depend on exact float roundings and on atan, sin, cos and tan, and
+// must come out the same as on the host.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cmath>
+
+#include "effect/random.h"
+#include "effect/settings.h"
+#include "effect/soft_surface.h"
+#include "effect/spiral.h"
+
+namespace {
+
+void UseDefaults() {
+    for (int row = 0; row < kSettingsRows; ++row) {
+        ApplyDialogValue(row, kSettingDefinitions[row].defaultValue);
+    }
+}
+
+TEST(EngineFigures, FeedRegionLegs) {
+    UseDefaults();
+    const float alpha = g_spiralSettings.DeltaTheta;
+    // Centre (400, 300): Lt = 400 + reach + 10 = 489, Lr = 300 + reach + 10 = 389.
+    EXPECT_EQ(400 + EdgeReach(300, alpha, 8, 400) + 10, 489);
+    EXPECT_EQ(300 + EdgeReach(400, alpha, 8, 300) + 10, 389);
+    // Centre (325, 300): Lt 415, Lr 390, Lb 565, Ll 383.
+    EXPECT_EQ(325 + EdgeReach(300, alpha, 8, 475) + 10, 415);
+    EXPECT_EQ(300 + EdgeReach(325, alpha, 8, 300) + 10, 390);
+    EXPECT_EQ(475 + EdgeReach(300, alpha, 8, 325) + 10, 565);
+    EXPECT_EQ(300 + EdgeReach(475, alpha, 8, 300) + 10, 383);
+    // The second legs: trunc(L x tan(alpha)) + 10.
+    EXPECT_EQ(static_cast<int>(489 * std::tan(static_cast<double>(alpha))) + 10, 50);
+    EXPECT_EQ(static_cast<int>(565 * std::tan(static_cast<double>(alpha))) + 10, 56);
+}
+
+TEST(EngineFigures, StepDestinationsAndGlideLengths) {
+    UseDefaults();
+    static SoftSurface surface;
+    SoftSurfaceInit(&surface, LOGICAL_WIDTH, LOGICAL_HEIGHT);
+    g_spiral = SpiralState{};
+    InitialiseDrawLock();
+    g_spiral.width = LOGICAL_WIDTH;
+    g_spiral.height = LOGICAL_HEIGHT;
+    g_spiral.dc = SoftSurfaceContext(&surface);
+    g_spiral.ops = &kSoftDrawOps;
+    g_spiral.centre = SpiralPoint{400, 300};
+    g_spiral.brush = kSoftDrawOps.createSolidBrush(0);
+    BuildFeedRegion();
+
+    // The centre's own block goes 7 below it; mark it and look.
+    surface.pixels[300 * 800 + 400] = 0x00ABCDEF;
+    for (uint32_t seed = 1;; ++seed) {
+        SeedRandom(seed);
+        if (RandomMod(799) == 400 && RandomMod(599) == 300) {
+            SeedRandom(seed);
+            break;
+        }
+    }
+    SpiralStep(g_spiral.dc);
+    EXPECT_EQ(surface.pixels[307 * 800 + 400], 0x00ABCDEFu);
+
+    struct Case {
+        int32_t dialog;
+        int ticks;
+    };
+    for (const Case& c : {Case{94, 48}, Case{20, 10}, Case{255, 128}}) {
+        ApplyDialogValue(ROW_DELTA_THETA, c.dialog);
+        g_spiral.angleOffset = 0.0f;
+        g_spiral.targetCentre = g_spiral.centre;
+        g_spiral.targetAngleOffset = static_cast<float>(-2.0 * g_spiralSettings.DeltaTheta);
+        int ticks = 1;
+        while (GlideTick() != 0 && ticks < 1000) ++ticks;
+        EXPECT_EQ(ticks, c.ticks) << "DeltaTheta " << c.dialog;
+    }
+    kSoftDrawOps.deleteRegion(g_spiral.feedRegion);
+    g_spiral.feedRegion = nullptr;
+    DeleteDrawLock();
+}
+
+}  // namespace
