@@ -33,7 +33,8 @@ protected:
             EXPECT_TRUE(sheet_.CloseWith(driver::kCancelButton));
         }
         driver::ClearSection();
-        EXPECT_TRUE(driver::ProcessesNamed("Gyrel.scr").empty()) << "a module process was left";
+        EXPECT_TRUE(driver::WaitUntilNoProcessNamed("Gyrel.scr", 10000))
+            << "a module process was left";
     }
 
     HWND Field(int row) { return sheet_.Control(kOptions, IDC_FIRST_EDIT + row); }
