@@ -282,16 +282,20 @@ int main(int argc, char** argv) {
     double clockMs = 0.0;
     const double msPerCall = 1000.0 * 1000.0 / static_cast<double>(options.rate);
 
+    // Writes the surface as the next frame; false, with a message, when a
+    // file cannot be written.
     auto writeFrame = [&]() {
         if (gif != nullptr && !GifAddFrame(gif, surface.pixels.data(), &error)) {
-            return Fail("cannot write '" + options.gif + "': " + error) == 0;
+            Fail("cannot write '" + options.gif + "': " + error);
+            return false;
         }
         if (!options.pngDir.empty()) {
             char name[32];
             std::snprintf(name, sizeof name, "/frame-%04lld.png", static_cast<long long>(framesWritten));
             const std::string path = options.pngDir + name;
             if (!WritePng(path, surface.width, surface.height, surface.pixels.data(), &error)) {
-                return Fail("cannot write '" + path + "': " + error) == 0;
+                Fail("cannot write '" + path + "': " + error);
+                return false;
             }
         }
         ++framesWritten;
