@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -148,9 +149,22 @@ int Fail(const std::string& message) {
     return 1;
 }
 
+int Render(int argc, char** argv);
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    try {
+        return Render(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "gyrel-render: not enough memory for a picture of that size\n");
+        return 1;
+    }
+}
+
+namespace {
+
+int Render(int argc, char** argv) {
     for (int row = 0; row < kSettingsRows; ++row) {
         ApplyDialogValue(row, kSettingDefinitions[row].defaultValue);
     }
@@ -323,3 +337,5 @@ int main(int argc, char** argv) {
     }
     return ok ? 0 : 1;
 }
+
+}  // namespace
