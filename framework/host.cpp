@@ -1,5 +1,164 @@
 #include "framework/host.h"
 
-// Not built yet: the host windows and the draw worker come next. Until then
-// the drawing modes end as failures rather than pretend to run.
-int RunHost(HostKind) { return -1; }
+#include <string>
+
+#include "framework/saver_main.h"
+
+std::atomic<StopStateValue> StopState{StopStateValue::Running};
+HANDLE WorkerThread = nullptr;
+HWND HostWindow = nullptr;
+WNDPROC ChainedProc = DefWindowProcA;
+
+namespace {
+
+// Taken by the UI thread before the worker starts and released by the
+// worker when it leaves its loop: taken on one thread and released on
+// another, so it is a manual-reset event (unsignalled = taken), not a lock
+// that belongs to a thread.
+HANDLE WorkerExitLock = nullptr;
+
+// Owned for the whole process, as the class is registered under it.
+std::string g_className;
+
+HANDLE StartWorkerThread(LPTHREAD_START_ROUTINE routine) {
+    DWORD threadId = 0;
+    return CreateThread(nullptr, 0, routine, nullptr, 0, &threadId);
+}
+
+bool RegisterHostClass(HostKind kind) {
+    const SaverCallbacks& saver = g_saverCallbacks;
+    g_className = std::string(saver.saverName) + (kind == HostKind::Saver ? "Class" : "Prev");
+    if (saver.previousInstance != nullptr) return true;  // a previous instance owns it
+
+    WNDCLASSA wc{};
+    wc.style = 0;  // no double clicks, no redraw on resize
+    wc.lpfnWndProc = (kind == HostKind::Saver) ? SaverHostProc : PreviewHostProc;
+    wc.hInstance = saver.instance;
+    wc.hCursor = nullptr;  // a pointer hidden at start stays hidden
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
+    wc.lpszClassName = g_className.c_str();
+    return RegisterClassA(&wc) != 0;
+}
+
+HWND CreateHostWindow(HostKind kind) {
+    const SaverCallbacks& saver = g_saverCallbacks;
+    if (kind == HostKind::Saver) {
+        return CreateWindowExA(WS_EX_TOPMOST, g_className.c_str(), saver.saverName, WS_POPUP, 0, 0,
+                               GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
+                               nullptr, nullptr, saver.instance, nullptr);
+    }
+    // The parent's outer size, placed at its client origin.
+    RECT outer{};
+    GetWindowRect(saver.parentWindow, &outer);
+    return CreateWindowExA(0, g_className.c_str(), saver.saverName, WS_CHILD, 0, 0,
+                           outer.right - outer.left, outer.bottom - outer.top, saver.parentWindow,
+                           nullptr, saver.instance, nullptr);
+}
+
+}  // namespace
+
+WorkerStarter g_startWorker = StartWorkerThread;
+
+int RunHost(HostKind kind) {
+    const SaverCallbacks& saver = g_saverCallbacks;
+    if (!RegisterHostClass(kind)) return -1;
+
+    WNDPROC chosen = (kind == HostKind::Saver) ? saver.saverWindowProc : saver.previewWindowProc;
+    ChainedProc = (chosen != nullptr) ? chosen : DefWindowProcA;
+
+    WorkerExitLock = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+
+    HWND window = CreateHostWindow(kind);
+    if (window == nullptr) {
+        CloseHandle(WorkerExitLock);
+        WorkerExitLock = nullptr;
+        return -1;
+    }
+    HostWindow = window;
+    ShowWindow(window, SW_SHOWNORMAL);
+    UpdateWindow(window);
+
+    if (kind == HostKind::Saver) SetCursor(nullptr);
+
+    WorkerThread = g_startWorker(DrawWorker);
+    bool workerStarted = (WorkerThread != nullptr);
+    if (!workerStarted) {
+        // Nothing will draw, and no worker will ever finish the close: stand
+        // in for a worker that is already done, and close the window now.
+        SetEvent(WorkerExitLock);
+        StopState.store(StopStateValue::WorkerDone);
+        PostMessageA(window, WM_CLOSE, 0, 0);
+    }
+
+    UINT previous = 0;
+    if (kind == HostKind::Saver && workerStarted) {
+        SystemParametersInfoA(SPI_SCREENSAVERRUNNING, TRUE, &previous, 0);
+    }
+
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+        Sleep(0);  // leave the processor to the worker
+    }
+
+    CloseHandle(WorkerExitLock);
+    WorkerExitLock = nullptr;
+    if (kind == HostKind::Saver && workerStarted) {
+        SystemParametersInfoA(SPI_SCREENSAVERRUNNING, FALSE, &previous, 0);
+    }
+    return workerStarted ? 0 : -1;
+}
+
+DWORD WINAPI DrawWorker(LPVOID) {
+    DrawCallback draw = g_saverCallbacks.drawCallback;
+    while (StopState.load() == StopStateValue::Running) {
+        if (draw != nullptr) {
+            draw();
+        } else {
+            Sleep(0);
+        }
+    }
+    SetEvent(WorkerExitLock);
+    StopState.store(StopStateValue::WorkerDone);
+    PostMessageA(HostWindow, WM_CLOSE, 0, 0);
+    return 0;
+}
+
+DWORD ResumeWorkerFully() {
+    DWORD previous;
+    do {
+        previous = ResumeThread(WorkerThread);
+    } while (static_cast<LONG>(previous) > 1);
+    return previous - 1;
+}
+
+void HostDestroyStep(HWND window) {
+    ResumeWorkerFully();
+    StopStateValue running = StopStateValue::Running;
+    StopState.compare_exchange_strong(running, StopStateValue::StopRequested);
+    WaitForSingleObject(WorkerExitLock, INFINITE);
+    PostQuitMessage(0);
+    ChainedProc(window, WM_DESTROY, 0, 0);
+}
+
+LRESULT CALLBACK PreviewHostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_CREATE:
+            StopState.store(StopStateValue::Running);
+            return CallWindowProcA(ChainedProc, window, message, wParam, lParam);
+        case WM_CLOSE:
+            if (StopState.load() == StopStateValue::Running) {
+                ResumeWorkerFully();
+                StopState.store(StopStateValue::StopRequested);
+            } else {
+                ChainedProc(window, WM_CLOSE, 0, 0);
+            }
+            return 0;
+        case WM_DESTROY:
+            HostDestroyStep(window);
+            return 0;
+        default:
+            return CallWindowProcA(ChainedProc, window, message, wParam, lParam);
+    }
+}

@@ -4,6 +4,8 @@
 #include <fstream>
 #include <sstream>
 
+#include <tlhelp32.h>
+
 namespace driver {
 
 std::string ModulePath() {
@@ -130,6 +132,255 @@ HWND CreateDriverWindow(const char* title, int width, int height, DWORD style) {
         UpdateWindow(window);
     }
     return window;
+}
+
+}  // namespace driver
+
+namespace driver {
+
+namespace {
+constexpr char kDesktopKey[] = "Control Panel\\Desktop";
+constexpr char kOverridesKey[] = "Software\\Wine\\AppDefaults\\Gyrel.scr\\DllOverrides";
+constexpr char kDoublesKey[] = "Software\\GyrelTest";
+}  // namespace
+
+void SetDesktopValue(const char* name, DWORD type, const void* data, DWORD size) {
+    HKEY key = nullptr;
+    RegCreateKeyA(HKEY_CURRENT_USER, kDesktopKey, &key);
+    RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
+    RegCloseKey(key);
+}
+
+void SetDesktopText(const char* name, const char* text) {
+    SetDesktopValue(name, REG_SZ, text, static_cast<DWORD>(lstrlenA(text) + 1));
+}
+
+void DeleteDesktopValue(const char* name) {
+    HKEY key = nullptr;
+    if (RegOpenKeyA(HKEY_CURRENT_USER, kDesktopKey, &key) == ERROR_SUCCESS) {
+        RegDeleteValueA(key, name);
+        RegCloseKey(key);
+    }
+}
+
+void SetModuleDllOverride(const char* library, const char* value) {
+    HKEY key = nullptr;
+    RegCreateKeyA(HKEY_CURRENT_USER, kOverridesKey, &key);
+    RegSetValueExA(key, library, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+                   static_cast<DWORD>(lstrlenA(value) + 1));
+    RegCloseKey(key);
+}
+
+void ClearModuleDllOverrides() { RegDeleteKeyA(HKEY_CURRENT_USER, kOverridesKey); }
+
+std::string BuildFile(const std::string& relative) {
+    char path[MAX_PATH * 4];
+    DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string own(path, length);
+    std::string result = own.substr(0, own.find_last_of("\\/") + 1) + relative;
+    for (char& c : result) {
+        if (c == '/') c = '\\';
+    }
+    return result;
+}
+
+std::string SystemDirectory() {
+    char directory[MAX_PATH];
+    UINT length = GetSystemDirectoryA(directory, sizeof directory);
+    return std::string(directory, length);
+}
+
+SystemFileSwap::SystemFileSwap(const std::string& source, const std::string& name)
+    : target_(SystemDirectory() + "\\" + name), backup_(target_ + ".gyrel-backup") {
+    hadOriginal_ = GetFileAttributesA(target_.c_str()) != INVALID_FILE_ATTRIBUTES;
+    if (hadOriginal_) CopyFileA(target_.c_str(), backup_.c_str(), FALSE);
+    installed_ = CopyFileA(source.c_str(), target_.c_str(), FALSE) != FALSE;
+}
+
+SystemFileSwap::~SystemFileSwap() {
+    if (hadOriginal_) {
+        CopyFileA(backup_.c_str(), target_.c_str(), FALSE);
+        DeleteFileA(backup_.c_str());
+    } else {
+        DeleteFileA(target_.c_str());
+    }
+}
+
+DWORD DoubleNumber(const char* name, DWORD fallback) {
+    HKEY key = nullptr;
+    DWORD value = fallback;
+    if (RegOpenKeyA(HKEY_CURRENT_USER, kDoublesKey, &key) == ERROR_SUCCESS) {
+        DWORD size = sizeof value;
+        if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) !=
+            ERROR_SUCCESS) {
+            value = fallback;
+        }
+        RegCloseKey(key);
+    }
+    return value;
+}
+
+std::string DoubleText(const char* name) {
+    HKEY key = nullptr;
+    char text[256] = "";
+    if (RegOpenKeyA(HKEY_CURRENT_USER, kDoublesKey, &key) == ERROR_SUCCESS) {
+        DWORD size = sizeof text - 1;
+        RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size);
+        RegCloseKey(key);
+    }
+    return text;
+}
+
+void ResetDoubles() { RegDeleteKeyA(HKEY_CURRENT_USER, kDoublesKey); }
+
+void SetDoubleNumber(const char* name, DWORD value) {
+    HKEY key = nullptr;
+    RegCreateKeyA(HKEY_CURRENT_USER, kDoublesKey, &key);
+    RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+    RegCloseKey(key);
+}
+
+namespace {
+struct WindowSearch {
+    DWORD processId;
+    const char* className;
+    HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM context) {
+    auto* search = reinterpret_cast<WindowSearch*>(context);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    char className[128] = "";
+    GetClassNameA(window, className, sizeof className);
+    if (owner == search->processId && lstrcmpA(className, search->className) == 0 &&
+        IsWindowVisible(window)) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK CollectStatic(HWND window, LPARAM context) {
+    char className[64] = "";
+    GetClassNameA(window, className, sizeof className);
+    if (lstrcmpiA(className, "Static") == 0) {
+        char text[512] = "";
+        GetWindowTextA(window, text, sizeof text);
+        auto* texts = reinterpret_cast<std::string*>(context);
+        if (text[0] != '\0') *texts += std::string(text) + "\n";
+    }
+    return TRUE;
+}
+}  // namespace
+
+HWND FindProcessWindow(DWORD processId, const char* className, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        WindowSearch search{processId, className, nullptr};
+        EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+        if (search.found != nullptr) return search.found;
+        if (GetTickCount() - start > timeoutMs) return nullptr;
+        PumpMessagesFor(20);
+    }
+}
+
+std::string StaticTexts(HWND dialog) {
+    std::string texts;
+    EnumChildWindows(dialog, CollectStatic, reinterpret_cast<LPARAM>(&texts));
+    return texts;
+}
+
+}  // namespace driver
+
+namespace driver {
+
+std::vector<DWORD> ModuleProcessIds() {
+    std::vector<DWORD> ids;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return ids;
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+        if (lstrcmpiA(entry.szExeFile, "Gyrel.scr") == 0) ids.push_back(entry.th32ProcessID);
+    }
+    CloseHandle(snapshot);
+    return ids;
+}
+
+}  // namespace driver
+
+namespace driver {
+
+std::vector<std::pair<DWORD, double>> ThreadCpuTimes(DWORD processId) {
+    std::vector<std::pair<DWORD, double>> times;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return times;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID != processId) continue;
+        HANDLE thread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, entry.th32ThreadID);
+        if (thread == nullptr) continue;
+        FILETIME created, exited, kernel, user;
+        if (GetThreadTimes(thread, &created, &exited, &kernel, &user)) {
+            auto ms = [](const FILETIME& t) {
+                return ((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e4;
+            };
+            times.emplace_back(entry.th32ThreadID, ms(kernel) + ms(user));
+        }
+        CloseHandle(thread);
+    }
+    CloseHandle(snapshot);
+    return times;
+}
+
+double BusiestThreadCpuGrowth(DWORD processId, DWORD milliseconds) {
+    std::vector<std::pair<DWORD, double>> before = ThreadCpuTimes(processId);
+    PumpMessagesFor(milliseconds);
+    std::vector<std::pair<DWORD, double>> after = ThreadCpuTimes(processId);
+    double busiest = 0;
+    for (const auto& [id, time] : after) {
+        for (const auto& [earlierId, earlier] : before) {
+            if (earlierId == id && time - earlier > busiest) busiest = time - earlier;
+        }
+    }
+    return busiest;
+}
+
+std::vector<uint32_t> CaptureScreen(const RECT& area) {
+    int width = area.right - area.left;
+    int height = area.bottom - area.top;
+    std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+    GdiFlush();
+    const uint32_t* source = static_cast<const uint32_t*>(bits);
+    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = source[i] & 0x00FFFFFF;
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+size_t CountDifferences(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b) {
+    size_t differences = 0;
+    for (size_t i = 0; i < a.size() && i < b.size(); ++i) {
+        if (a[i] != b[i]) ++differences;
+    }
+    return differences;
 }
 
 }  // namespace driver

@@ -7,6 +7,9 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
+#include <cstdint>
+#include <utility>
 
 namespace driver {
 
@@ -53,5 +56,73 @@ DWORD RunModule(const std::string& arguments, DWORD timeoutMs = 30000);
 
 // A plain top-level window owned by the driver, for use as a parent.
 HWND CreateDriverWindow(const char* title, int width, int height, DWORD style = WS_OVERLAPPEDWINDOW);
+
+}  // namespace driver
+
+namespace driver {
+
+// HKCU\Control Panel\Desktop values that the saver reads. Set* replaces the
+// value with the given type and bytes; Delete* removes it.
+void SetDesktopValue(const char* name, DWORD type, const void* data, DWORD size);
+void SetDesktopText(const char* name, const char* text);  // REG_SZ with its terminator
+void DeleteDesktopValue(const char* name);
+
+// Per-program DLL overrides of Wine for the module (AppDefaults\Gyrel.scr).
+// An empty value disables the library; "native" loads the file in the system
+// directory. Clear removes the override.
+void SetModuleDllOverride(const char* library, const char* value);
+void ClearModuleDllOverrides();
+
+// Test doubles built beside the driver, e.g. "doubles/system/PASSWORD.CPL".
+std::string BuildFile(const std::string& relative);
+std::string SystemDirectory();
+
+// Replaces a file of the system directory for the lifetime of the object,
+// restoring (or removing) it afterwards.
+class SystemFileSwap {
+public:
+    SystemFileSwap(const std::string& source, const std::string& name);
+    ~SystemFileSwap();
+    bool Installed() const { return installed_; }
+
+private:
+    std::string target_, backup_;
+    bool hadOriginal_ = false;
+    bool installed_ = false;
+};
+
+// Values written by the password doubles (HKCU\Software\GyrelTest).
+DWORD DoubleNumber(const char* name, DWORD fallback = 0);
+std::string DoubleText(const char* name);
+void ResetDoubles();
+void SetDoubleNumber(const char* name, DWORD value);
+
+// The first visible top-level window of the given class that belongs to the
+// process, waiting up to timeoutMs for it.
+HWND FindProcessWindow(DWORD processId, const char* className, DWORD timeoutMs = 10000);
+
+// Texts of a dialog's static controls, joined with newlines.
+std::string StaticTexts(HWND dialog);
+
+// Processes whose image is the module (Gyrel.scr), by id.
+std::vector<DWORD> ModuleProcessIds();
+
+}  // namespace driver
+
+namespace driver {
+
+// CPU time (user + kernel, in milliseconds) of each thread of a process.
+std::vector<std::pair<DWORD, double>> ThreadCpuTimes(DWORD processId);
+
+// The largest growth of any one thread's CPU time over the interval,
+// pumping messages meanwhile: how hard the process's busiest thread (the
+// draw worker) worked.
+double BusiestThreadCpuGrowth(DWORD processId, DWORD milliseconds);
+
+// The screen's pixels inside `area` (0x00RRGGBB, row by row).
+std::vector<uint32_t> CaptureScreen(const RECT& area);
+
+// How many of two captures' pixels differ.
+size_t CountDifferences(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b);
 
 }  // namespace driver

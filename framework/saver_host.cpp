@@ -1,0 +1,82 @@
+// The full-screen host's class procedure: what ends the saver.
+//
+// Keys, mouse buttons, pointer movement and loss of activation all ask for
+// the close the same way, by posting WM_CLOSE to the window, so the close
+// rule (and the password check in it) runs later from the queue and never
+// inside an input handler.
+#include "framework/host.h"
+#include "framework/password.h"
+
+namespace {
+
+void AskToClose(HWND window) { PostMessageA(window, WM_CLOSE, 0, 0); }
+
+void CloseRule(HWND window) {
+    switch (StopState.load()) {
+        case StopStateValue::Running:
+            if (!CheckPassword()) return;  // refused: the saver keeps running
+            ResumeWorkerFully();
+            StopState.store(StopStateValue::StopRequested);
+            return;
+        case StopStateValue::StopRequested:
+            return;  // the worker's own close completes it
+        case StopStateValue::WorkerDone:
+            ChainedProc(window, WM_CLOSE, 0, 0);
+            return;
+    }
+}
+
+// Mouse moves never update the baseline: the first report away from it ends
+// the saver, while the report the platform makes when a window appears under
+// the pointer does not.
+void MovementRule(HWND window, LPARAM lParam) {
+    POINT point = {static_cast<SHORT>(LOWORD(lParam)), static_cast<SHORT>(HIWORD(lParam))};
+    ClientToScreen(window, &point);
+    if (point.x != CursorBaseline.x || point.y != CursorBaseline.y) AskToClose(window);
+}
+
+}  // namespace
+
+LRESULT CALLBACK SaverHostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_CREATE:
+            ReadGracePeriod(window);
+            GetCursorPos(&CursorBaseline);
+            StopState.store(StopStateValue::Running);
+            PasswordDialogUp = false;
+            return CallWindowProcA(ChainedProc, window, message, wParam, lParam);
+        case WM_DESTROY:
+            HostDestroyStep(window);
+            return 0;
+        case WM_ACTIVATE:
+            if (LOWORD(wParam) == WA_INACTIVE && !PasswordDialogUp) AskToClose(window);
+            return 0;
+        case WM_CLOSE:
+            CloseRule(window);
+            return 0;
+        case WM_ACTIVATEAPP:
+            if (wParam == 0 && !PasswordDialogUp) AskToClose(window);
+            return 0;
+        case WM_KEYDOWN:
+        case WM_SYSKEYDOWN:
+        case WM_LBUTTONDOWN:
+        case WM_RBUTTONDOWN:
+        case WM_MBUTTONDOWN:
+            AskToClose(window);
+            return 0;
+        case WM_SYSCOMMAND:
+            if ((wParam & 0xFFF0) != SC_SCREENSAVE) ChainedProc(window, message, wParam, lParam);
+            return 0;
+        case WM_TIMER:
+            if (wParam == TIMER_GRACE) {
+                GraceTick(window);
+                return 0;
+            }
+            return CallWindowProcA(ChainedProc, window, message, wParam, lParam);
+        case WM_MOUSEMOVE:
+            MovementRule(window, lParam);
+            return 0;
+        default:
+            return CallWindowProcA(ChainedProc, window, message, wParam, lParam);
+    }
+}

@@ -1,0 +1,221 @@
+// Speed of the running spiral under Wine: spiral steps per second in a
+// preview of 800 by 600 client pixels and in the full-screen saver, each
+// beside a bare loop of the same block copies on the same kind of drawing
+// context in the same run, so the ratio shows what the engine, the lock and
+// the worker cost over GDI alone; and the peak memory of a real saver
+// process. Prints figures; asserts nothing.
+//
+//     gyrel-wine-bench.exe [seconds per measurement]
+//
+// Run it inside the Wine test session (tools/run_wine_bench.sh).
+#include <windows.h>
+#include <psapi.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "effect/draw_ops_gdi.h"
+#include "effect/random.h"
+#include "effect/settings.h"
+#include "effect/spiral.h"
+#include "effect/spiral_window.h"
+#include "framework/host.h"
+#include "framework/saver_main.h"
+
+namespace {
+
+struct Copy {
+    int32_t dx, dy, w, h, sx, sy;
+};
+
+std::atomic<long> g_drawCalls{0};
+std::vector<Copy> g_recorded;
+size_t g_recordLimit = 0;
+
+void CountedDraw() {
+    DrawSpiral();
+    ++g_drawCalls;
+}
+
+// The GDI operations with the block copies recorded on the way through.
+void RecordingCopy(DrawContext dc, int32_t dx, int32_t dy, int32_t w, int32_t h, int32_t sx,
+                   int32_t sy) {
+    if (g_recorded.size() < g_recordLimit) g_recorded.push_back({dx, dy, w, h, sx, sy});
+    kGdiDrawOps.copyBlock(dc, dx, dy, w, h, sx, sy);
+}
+
+HWND MakeWindow(const char* title, DWORD style, DWORD exStyle, int width, int height) {
+    static bool registered = false;
+    if (!registered) {
+        WNDCLASSA wc{};
+        wc.lpfnWndProc = DefWindowProcA;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+        wc.lpszClassName = "GyrelBenchWindow";
+        RegisterClassA(&wc);
+        registered = true;
+    }
+    HWND window = CreateWindowExA(exStyle, "GyrelBenchWindow", title, style | WS_VISIBLE, 0, 0,
+                                  width, height, nullptr, nullptr, GetModuleHandleA(nullptr),
+                                  nullptr);
+    UpdateWindow(window);
+    return window;
+}
+
+HDC MappedDC(HWND window) {
+    RECT client{};
+    GetClientRect(window, &client);
+    HDC dc = GetDC(window);
+    SetMapMode(dc, MM_ANISOTROPIC);
+    SetWindowExtEx(dc, LOGICAL_WIDTH, LOGICAL_HEIGHT, nullptr);
+    SetViewportExtEx(dc, client.right, client.bottom, nullptr);
+    SetViewportOrgEx(dc, 0, 0, nullptr);
+    return dc;
+}
+
+void UseDefaultSettings() {
+    for (int row = 0; row < kSettingsRows; ++row) {
+        ApplyDialogValue(row, kSettingDefinitions[row].defaultValue);
+    }
+    g_spiralSettings.ActiveConfig = 1;
+}
+
+// Steps per second of the real host: RunHost on this thread with the
+// spiral's window procedure and a draw callback that counts its calls.
+double HostStepsPerSecond(HostKind kind, HWND parent, double seconds, const char* name) {
+    SaverCallbacks& saver = g_saverCallbacks;
+    saver.instance = GetModuleHandleA(nullptr);
+    saver.previousInstance = nullptr;
+    saver.sectionName = std::string("Screen Saver.") + name;
+    saver.saverName = saver.sectionName.c_str() + 13;
+    saver.saverWindowProc = SpiralWindowProc;
+    saver.previewWindowProc = SpiralWindowProc;
+    saver.drawCallback = CountedDraw;
+    saver.parentWindow = parent;
+    HostWindow = nullptr;
+    g_drawCalls = 0;
+
+    double measured = 0;
+    std::thread timer([&] {
+        while (HostWindow == nullptr) Sleep(1);
+        Sleep(500);  // let it settle
+        long start = g_drawCalls.load();
+        LARGE_INTEGER frequency, t0, t1;
+        QueryPerformanceFrequency(&frequency);
+        QueryPerformanceCounter(&t0);
+        Sleep(static_cast<DWORD>(seconds * 1000));
+        long end = g_drawCalls.load();
+        QueryPerformanceCounter(&t1);
+        double elapsed = double(t1.QuadPart - t0.QuadPart) / frequency.QuadPart;
+        measured = (end - start) * 1000.0 / elapsed;
+        PostMessageA(HostWindow, WM_CLOSE, 0, 0);
+    });
+    RunHost(kind);
+    timer.join();
+    return measured;
+}
+
+// The first `count` block copies the engine makes on a window of the given
+// size (nearly every step is one copy once the first colour period is over).
+std::vector<Copy> RecordCopies(HWND window, size_t count) {
+    DrawOps recording = kGdiDrawOps;
+    recording.copyBlock = RecordingCopy;
+    g_recorded.clear();
+    g_recordLimit = count;
+    SeedRandom(1234);
+    SpiralCreate(window, MappedDC(window), &recording);
+    while (g_recorded.size() < count) DrawSpiral();
+    HDC dc = static_cast<HDC>(g_spiral.dc);
+    SpiralRelease();
+    ReleaseDC(window, dc);
+    KillTimer(window, TIMER_COUNTDOWN);
+    return g_recorded;
+}
+
+// Copies per second of the same copies, bare BitBlt on the same kind of
+// drawing context, no engine, no lock, no worker.
+double BareCopiesPerSecond(HWND window, const std::vector<Copy>& copies, double seconds) {
+    HDC dc = MappedDC(window);
+    LARGE_INTEGER frequency, t0, t1;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&t0);
+    size_t done = 0;
+    double elapsed = 0;
+    do {
+        for (const Copy& c : copies) BitBlt(dc, c.dx, c.dy, c.w, c.h, dc, c.sx, c.sy, SRCCOPY);
+        done += copies.size();
+        QueryPerformanceCounter(&t1);
+        elapsed = double(t1.QuadPart - t0.QuadPart) / frequency.QuadPart;
+    } while (elapsed < seconds);
+    GdiFlush();
+    ReleaseDC(window, dc);
+    return done / elapsed;
+}
+
+void Report(const char* what, int width, int height, double steps, double bare) {
+    std::printf("%-8s %4dx%-4d  engine %10.0f steps/s   bare BitBlt %10.0f copies/s   "
+                "engine/bare %.2f\n",
+                what, width, height, steps, bare, bare > 0 ? steps / bare : 0.0);
+}
+
+void PeakMemoryOfTheSaver(const std::string& module) {
+    std::string commandLine = "\"" + module + "\" /s";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &info)) {
+        std::printf("saver    could not start %s\n", module.c_str());
+        return;
+    }
+    WaitForInputIdle(info.hProcess, 10000);
+    Sleep(3000);
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    GetProcessMemoryInfo(info.hProcess, &counters, sizeof counters);
+    std::printf("saver    peak working set %.1f MiB, peak private bytes %.1f MiB (after 3 s)\n",
+                counters.PeakWorkingSetSize / 1048576.0, counters.PeakPagefileUsage / 1048576.0);
+    TerminateProcess(info.hProcess, 0);
+    WaitForSingleObject(info.hProcess, 5000);
+    CloseHandle(info.hProcess);
+    CloseHandle(info.hThread);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    double seconds = argc > 1 ? std::atof(argv[1]) : 3.0;
+    if (seconds <= 0) seconds = 3.0;
+    UseDefaultSettings();
+    SeedRandom(1234);
+    constexpr size_t kRecordedCopies = 200000;
+
+    // Preview: a parent whose outer size is 800 by 600, so that the preview
+    // window's client area (the parent's outer size) is 800 by 600 too.
+    HWND parent = MakeWindow("preview parent", WS_POPUP, 0, 800, 600);
+    double previewSteps = HostStepsPerSecond(HostKind::Preview, parent, seconds, "BenchPreview");
+    HWND previewLike = MakeWindow("bare", WS_POPUP, 0, 800, 600);
+    std::vector<Copy> copies = RecordCopies(previewLike, kRecordedCopies);
+    double previewBare = BareCopiesPerSecond(previewLike, copies, seconds);
+    DestroyWindow(previewLike);
+    DestroyWindow(parent);
+    Report("preview", 800, 600, previewSteps, previewBare);
+
+    int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+    double saverSteps = HostStepsPerSecond(HostKind::Saver, nullptr, seconds, "BenchSaver");
+    HWND screenLike = MakeWindow("bare", WS_POPUP, WS_EX_TOPMOST, width, height);
+    copies = RecordCopies(screenLike, kRecordedCopies);
+    double saverBare = BareCopiesPerSecond(screenLike, copies, seconds);
+    DestroyWindow(screenLike);
+    Report("saver", width, height, saverSteps, saverBare);
+
+    char path[MAX_PATH * 4];
+    DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string own(path, length);
+    PeakMemoryOfTheSaver(own.substr(0, own.find_last_of("\\/") + 1) + "Gyrel.scr");
+    return 0;
+}
