@@ -9,9 +9,12 @@
 
 namespace {
 
-// GDI refuses coordinates beyond 27 bits; clamping inputs there keeps every
-// sum and product below well inside 64 bits.
-constexpr int64_t kCoordinateLimit = (int64_t{1} << 27) - 1;
+// Logical coordinates and extents are clamped to 24 bits, as far as the
+// engine ever reaches. A rectangle then spans at most 2^25 logical units, or
+// under 7e8 device pixels even at the largest surface's scale, so the
+// stretch walk's products (twice one extent times the other) stay below
+// 1e18, inside 64 bits.
+constexpr int64_t kCoordinateLimit = int64_t{1} << 24;
 
 int64_t Clamp(int64_t value, int64_t low, int64_t high) {
     return value < low ? low : (value > high ? high : value);

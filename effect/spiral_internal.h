@@ -23,11 +23,12 @@ constexpr int kStepsPerDrawCall = 1000;
 // coordinate comes near the limit.
 constexpr int64_t kBlockCoordinateLimit = int64_t{1} << 24;
 
-// Feed-region triangles are kept within this many logical units. The
-// platform scan-converts a polygon region row by row, so a triangle tens of
-// millions of units tall would stall each glide tick; clamped, a leg still
-// runs tens of times past the far side of the logical space.
-constexpr int64_t kRegionCoordinateLimit = int64_t{1} << 15;
+// Feed-region triangles are kept within this many logical units (a range
+// even a 16-bit GDI takes). The platform scan-converts a polygon region row
+// by row, so a triangle tens of millions of units tall would stall each glide
+// tick; clamped, a leg still runs forty times past the far side of the
+// logical space.
+constexpr int64_t kRegionCoordinateLimit = 32767;
 
 // The brush colour of the three channels (1/128 intensity units): each
 // channel shifted down to an intensity and kept to its low eight bits.

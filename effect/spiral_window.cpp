@@ -5,10 +5,6 @@
 #include "effect/spiral.h"
 #include "framework/host.h"
 
-namespace {
-
-// Maps the window's drawing context so that the logical 800 by 600 space
-// covers the whole client area, independently in x and y.
 HDC GetMappedDC(HWND window) {
     RECT client{};
     GetClientRect(window, &client);
@@ -19,6 +15,8 @@ HDC GetMappedDC(HWND window) {
     SetViewportOrgEx(dc, 0, 0, nullptr);
     return dc;
 }
+
+namespace {
 
 // Suspend and resume happen inside DrawLock, so the worker is only ever
 // frozen between two steps and never while it holds the lock. The reply is

@@ -5,3 +5,8 @@
 #include <windows.h>
 
 LRESULT CALLBACK SpiralWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// The window's drawing context, mapped so that the logical 800 by 600 space
+// covers the whole client area, independently in x and y. Release it with
+// ReleaseDC.
+HDC GetMappedDC(HWND window);

@@ -103,20 +103,6 @@ TEST_F(ColourWalkTest, MaxBkColourZeroStaysBlack) {
     for (int channel = 0; channel < 3; ++channel) EXPECT_EQ(g_spiral.colour[channel], 0);
 }
 
-TEST_F(ColourWalkTest, ChannelsStayWithinZeroAndTheMaximum) {
-    ApplyDialogValue(ROW_MAX_BK_COLOUR, 40);
-    SeedRandom(9);
-    for (int i = 0; i < 2000; ++i) {
-        ColourWalk(g_spiral.dc);
-        for (int channel = 0; channel < 3; ++channel) {
-            ASSERT_GE(g_spiral.colour[channel], 0);
-            ASSERT_LE(g_spiral.colour[channel], 40 * 128);
-            ASSERT_GE(std::abs(g_spiral.colourVelocity[channel]), 128);
-            ASSERT_LE(std::abs(g_spiral.colourVelocity[channel]), 255);
-        }
-    }
-}
-
 TEST_F(ColourWalkTest, ExtremeMaximaStayDefined) {
     // Near the 32-bit limit a channel plus its velocity would overflow.
     g_spiralSettings.MaxBkColour = INT32_MAX;

@@ -41,7 +41,7 @@ const Extreme kExtremes[] = {
 };
 
 constexpr int64_t kBlockLimit = int64_t{1} << 24;
-constexpr int64_t kRegionLimit = int64_t{1} << 15;
+constexpr int64_t kRegionLimit = 32767;
 
 class ExtremeSettings : public EngineTest, public ::testing::WithParamInterface<Extreme> {};
 

@@ -193,6 +193,12 @@ TEST(SoftSurface, ExtremeCoordinatesStayDefined) {
     kSoftDrawOps.fillRegion(&s, region, kSoftDrawOps.createSolidBrush(0xABCDEF));
     EXPECT_EQ(At(s, 80, 60), 0xABCDEFu);
     kSoftDrawOps.deleteRegion(region);
+    // Scaled up twentyfold, huge backward copies stretch across the surface
+    // from hundreds of millions of pixels away.
+    SoftSurfaceInit(&s, 16001, 30);
+    for (int32_t k = 0; k < 8; ++k) {
+        kSoftDrawOps.copyBlock(&s, INT32_MAX, 300, INT32_MIN, -200, (1 << 24) - 37 * k, 300);
+    }
     SoftSurfaceInit(&s, 0, -5);
     kSoftDrawOps.copyBlock(&s, 0, 0, 10, 10, 5, 5);
     EXPECT_TRUE(s.pixels.empty());

@@ -197,21 +197,6 @@ TEST_F(DrawSpiralTest, AColChangePerOfZeroOrLessChangesColourAfterEveryStep) {
     }
 }
 
-TEST_F(DrawSpiralTest, WhileClearingNoSourceInTheFeedRegionIsCopied) {
-    g_spiralSettings.ColChangePer = 1 << 30;
-    Create(14);
-    for (int i = 0; i < 10; ++i) DrawSpiral();
-    const std::vector<RecordedCall>& calls = Recorded();
-    int blackOuts = 0;
-    for (size_t i = 0; i + 1 < calls.size(); ++i) {
-        if (calls[i].op != Op::PointInRegion) continue;
-        const bool inside = calls[i].args[2] != 0;
-        EXPECT_EQ(calls[i + 1].op, inside ? Op::BlackOut : Op::CopyBlock) << i;
-        blackOuts += inside;
-    }
-    EXPECT_GT(blackOuts, 100);
-}
-
 TEST_F(DrawSpiralTest, AFixedSeedDrawsAFixedPicture) {
     // Pins the whole renderer: engine and software surface together.
     ApplyDialogValue(ROW_COL_CHANGE_PER, 3);

@@ -66,17 +66,6 @@ HWND MakeWindow(const char* title, DWORD style, DWORD exStyle, int width, int he
     return window;
 }
 
-HDC MappedDC(HWND window) {
-    RECT client{};
-    GetClientRect(window, &client);
-    HDC dc = GetDC(window);
-    SetMapMode(dc, MM_ANISOTROPIC);
-    SetWindowExtEx(dc, LOGICAL_WIDTH, LOGICAL_HEIGHT, nullptr);
-    SetViewportExtEx(dc, client.right, client.bottom, nullptr);
-    SetViewportOrgEx(dc, 0, 0, nullptr);
-    return dc;
-}
-
 void UseDefaultSettings() {
     for (int row = 0; row < kSettingsRows; ++row) {
         ApplyDialogValue(row, kSettingDefinitions[row].defaultValue);
@@ -127,7 +116,7 @@ std::vector<Copy> RecordCopies(HWND window, size_t count) {
     g_recorded.clear();
     g_recordLimit = count;
     SeedRandom(1234);
-    SpiralCreate(window, MappedDC(window), &recording);
+    SpiralCreate(window, GetMappedDC(window), &recording);
     while (g_recorded.size() < count) DrawSpiral();
     HDC dc = static_cast<HDC>(g_spiral.dc);
     SpiralRelease();
@@ -139,7 +128,7 @@ std::vector<Copy> RecordCopies(HWND window, size_t count) {
 // Copies per second of the same copies, bare BitBlt on the same kind of
 // drawing context, no engine, no lock, no worker.
 double BareCopiesPerSecond(HWND window, const std::vector<Copy>& copies, double seconds) {
-    HDC dc = MappedDC(window);
+    HDC dc = GetMappedDC(window);
     LARGE_INTEGER frequency, t0, t1;
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&t0);

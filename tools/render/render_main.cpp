@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -148,9 +149,22 @@ int Fail(const std::string& message) {
     return 1;
 }
 
+int Render(int argc, char** argv);
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    try {
+        return Render(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "gyrel-render: not enough memory for a picture of that size\n");
+        return 1;
+    }
+}
+
+namespace {
+
+int Render(int argc, char** argv) {
     for (int row = 0; row < kSettingsRows; ++row) {
         ApplyDialogValue(row, kSettingDefinitions[row].defaultValue);
     }
@@ -282,16 +296,20 @@ int main(int argc, char** argv) {
     double clockMs = 0.0;
     const double msPerCall = 1000.0 * 1000.0 / static_cast<double>(options.rate);
 
+    // Writes the surface as the next frame; false, with a message, when a
+    // file cannot be written.
     auto writeFrame = [&]() {
         if (gif != nullptr && !GifAddFrame(gif, surface.pixels.data(), &error)) {
-            return Fail("cannot write '" + options.gif + "': " + error) == 0;
+            Fail("cannot write '" + options.gif + "': " + error);
+            return false;
         }
         if (!options.pngDir.empty()) {
             char name[32];
             std::snprintf(name, sizeof name, "/frame-%04lld.png", static_cast<long long>(framesWritten));
             const std::string path = options.pngDir + name;
             if (!WritePng(path, surface.width, surface.height, surface.pixels.data(), &error)) {
-                return Fail("cannot write '" + path + "': " + error) == 0;
+                Fail("cannot write '" + path + "': " + error);
+                return false;
             }
         }
         ++framesWritten;
@@ -319,3 +337,5 @@ int main(int argc, char** argv) {
     }
     return ok ? 0 : 1;
 }
+
+}  // namespace

@@ -1,5 +1,7 @@
 #include "tests/integration/driver/driver_util.h"
 
+#include "tests/integration/doubles/double_control.h"
+
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -214,17 +216,7 @@ SystemFileSwap::~SystemFileSwap() {
 }
 
 DWORD DoubleNumber(const char* name, DWORD fallback) {
-    HKEY key = nullptr;
-    DWORD value = fallback;
-    if (RegOpenKeyA(HKEY_CURRENT_USER, kDoublesKey, &key) == ERROR_SUCCESS) {
-        DWORD size = sizeof value;
-        if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) !=
-            ERROR_SUCCESS) {
-            value = fallback;
-        }
-        RegCloseKey(key);
-    }
-    return value;
+    return double_control::ReadNumber(name, fallback);
 }
 
 std::string DoubleText(const char* name) {
@@ -240,12 +232,7 @@ std::string DoubleText(const char* name) {
 
 void ResetDoubles() { RegDeleteKeyA(HKEY_CURRENT_USER, kDoublesKey); }
 
-void SetDoubleNumber(const char* name, DWORD value) {
-    HKEY key = nullptr;
-    RegCreateKeyA(HKEY_CURRENT_USER, kDoublesKey, &key);
-    RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
-    RegCloseKey(key);
-}
+void SetDoubleNumber(const char* name, DWORD value) { double_control::WriteNumber(name, value); }
 
 namespace {
 struct WindowSearch {
