@@ -28,7 +28,7 @@ protected:
         driver::ClearModuleDllOverrides();
         DestroyWindow(owner_);
         driver::ResetDoubles();
-        EXPECT_TRUE(driver::ModuleProcessIds().empty()) << "a module process was left running";
+        EXPECT_TRUE(driver::ProcessesNamed("Gyrel.scr").empty()) << "a module process was left running";
     }
 
     std::string OwnerArgument() const {

@@ -49,7 +49,7 @@ protected:
         driver::DeleteDesktopValue("ScreenSaveTimeout");
         driver::DeleteDesktopValue("ScreenSaveUsePassword");
         driver::ResetDoubles();
-        EXPECT_TRUE(driver::ModuleProcessIds().empty()) << "a module process was left running";
+        EXPECT_TRUE(driver::ProcessesNamed("Gyrel.scr").empty()) << "a module process was left running";
     }
 
     static void RequirePassword(const char* timeout) {

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include <tlhelp32.h>
@@ -237,7 +238,7 @@ void SetDoubleNumber(const char* name, DWORD value) { double_control::WriteNumbe
 namespace {
 struct WindowSearch {
     DWORD processId;
-    const char* className;
+    const std::function<bool(HWND)>* matches;
     HWND found;
 };
 
@@ -245,14 +246,9 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM context) {
     auto* search = reinterpret_cast<WindowSearch*>(context);
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
-    char className[128] = "";
-    GetClassNameA(window, className, sizeof className);
-    if (owner == search->processId && lstrcmpA(className, search->className) == 0 &&
-        IsWindowVisible(window)) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
+    if (owner != search->processId || !(*search->matches)(window)) return TRUE;
+    search->found = window;
+    return FALSE;
 }
 
 BOOL CALLBACK CollectStatic(HWND window, LPARAM context) {
@@ -268,12 +264,22 @@ BOOL CALLBACK CollectStatic(HWND window, LPARAM context) {
 }
 }  // namespace
 
+HWND FirstProcessWindow(DWORD processId, const std::function<bool(HWND)>& matches) {
+    WindowSearch search{processId, &matches, nullptr};
+    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 HWND FindProcessWindow(DWORD processId, const char* className, DWORD timeoutMs) {
+    auto visibleOfClass = [className](HWND window) {
+        char name[128] = "";
+        GetClassNameA(window, name, sizeof name);
+        return lstrcmpA(name, className) == 0 && IsWindowVisible(window);
+    };
     DWORD start = GetTickCount();
     for (;;) {
-        WindowSearch search{processId, className, nullptr};
-        EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
-        if (search.found != nullptr) return search.found;
+        HWND found = FirstProcessWindow(processId, visibleOfClass);
+        if (found != nullptr) return found;
         if (GetTickCount() - start > timeoutMs) return nullptr;
         PumpMessagesFor(20);
     }
@@ -289,14 +295,17 @@ std::string StaticTexts(HWND dialog) {
 
 namespace driver {
 
-std::vector<DWORD> ModuleProcessIds() {
+std::vector<DWORD> ProcessesNamed(const std::string& fileName) {
     std::vector<DWORD> ids;
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     if (snapshot == INVALID_HANDLE_VALUE) return ids;
     PROCESSENTRY32 entry{};
     entry.dwSize = sizeof entry;
     for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
-        if (lstrcmpiA(entry.szExeFile, "Gyrel.scr") == 0) ids.push_back(entry.th32ProcessID);
+        std::string image = entry.szExeFile;
+        if (lstrcmpiA(image.substr(image.find_last_of("\\/") + 1).c_str(), fileName.c_str()) == 0) {
+            ids.push_back(entry.th32ProcessID);
+        }
     }
     CloseHandle(snapshot);
     return ids;

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 #include <cstdint>
@@ -102,6 +103,9 @@ std::string DoubleText(const char* name);
 void ResetDoubles();
 void SetDoubleNumber(const char* name, DWORD value);
 
+// The first top-level window of the process that `matches` accepts, or null.
+HWND FirstProcessWindow(DWORD processId, const std::function<bool(HWND)>& matches);
+
 // The first visible top-level window of the given class that belongs to the
 // process, waiting up to timeoutMs for it.
 HWND FindProcessWindow(DWORD processId, const char* className, DWORD timeoutMs = 10000);
@@ -109,8 +113,8 @@ HWND FindProcessWindow(DWORD processId, const char* className, DWORD timeoutMs =
 // Texts of a dialog's static controls, joined with newlines.
 std::string StaticTexts(HWND dialog);
 
-// Processes whose image is the module (Gyrel.scr), by id.
-std::vector<DWORD> ModuleProcessIds();
+// Ids of the running processes whose image has this file name (Gyrel.scr).
+std::vector<DWORD> ProcessesNamed(const std::string& fileName);
 
 }  // namespace driver
 

@@ -41,7 +41,7 @@ protected:
         if (IsWindow(parent_)) DestroyWindow(parent_);
         process_.WaitForExit(10000);
         process_.Kill();
-        EXPECT_TRUE(driver::ModuleProcessIds().empty()) << "a module process was left running";
+        EXPECT_TRUE(driver::ProcessesNamed("Gyrel.scr").empty()) << "a module process was left running";
     }
     double WorkerCpu(DWORD ms = 1000) { return driver::BusiestThreadCpuGrowth(process_.Id(), ms); }
 
@@ -114,7 +114,7 @@ protected:
     void TearDown() override {
         process_.WaitForExit(10000);
         process_.Kill();
-        EXPECT_TRUE(driver::ModuleProcessIds().empty()) << "a module process was left running";
+        EXPECT_TRUE(driver::ProcessesNamed("Gyrel.scr").empty()) << "a module process was left running";
     }
     bool Start() {
         if (!process_.Start("/s")) return false;

@@ -17,24 +17,6 @@ std::string FileNameOf(const std::string& path) {
     return path.substr(path.find_last_of("\\/") + 1);
 }
 
-struct WindowSearch {
-    DWORD processId;
-    const char* title;
-    HWND found;
-};
-
-BOOL CALLBACK MatchWindow(HWND window, LPARAM lParam) {
-    auto* search = reinterpret_cast<WindowSearch*>(lParam);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner != search->processId) return TRUE;
-    char title[128] = "";
-    GetWindowTextA(window, title, sizeof title);
-    if (std::strcmp(title, search->title) != 0) return TRUE;
-    search->found = window;
-    return FALSE;
-}
-
 // Every message to the sheet waits at most this long: a sheet that hangs
 // fails the test instead of holding it.
 constexpr UINT kSendLimitMs = 30000;
@@ -63,22 +45,6 @@ std::string StoredValue(const char* key) {
     return text;
 }
 
-std::vector<DWORD> ProcessesNamed(const std::string& fileName) {
-    std::vector<DWORD> ids;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return ids;
-    PROCESSENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32First(snapshot, &entry); more;
-         more = Process32Next(snapshot, &entry)) {
-        if (lstrcmpiA(FileNameOf(entry.szExeFile).c_str(), fileName.c_str()) == 0) {
-            ids.push_back(entry.th32ProcessID);
-        }
-    }
-    CloseHandle(snapshot);
-    return ids;
-}
-
 bool WaitUntilNoProcessNamed(const std::string& fileName, DWORD timeoutMs) {
     DWORD start = GetTickCount();
     while (!ProcessesNamed(fileName).empty()) {
@@ -89,9 +55,11 @@ bool WaitUntilNoProcessNamed(const std::string& fileName, DWORD timeoutMs) {
 }
 
 HWND FindTitledWindow(DWORD processId, const char* title) {
-    WindowSearch search{processId, title, nullptr};
-    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return FirstProcessWindow(processId, [title](HWND window) {
+        char text[128] = "";
+        GetWindowTextA(window, text, sizeof text);
+        return std::strcmp(text, title) == 0;
+    });
 }
 
 std::string WindowText(HWND window) {

@@ -29,8 +29,6 @@ void StoreValue(const char* key, const char* value);
 // One key of the section as stored, or "<missing>".
 std::string StoredValue(const char* key);
 
-// Processes whose executable file name is `fileName` (case ignored).
-std::vector<DWORD> ProcessesNamed(const std::string& fileName);
 // Waits (pumping) until no process has that name; false on timeout.
 bool WaitUntilNoProcessNamed(const std::string& fileName, DWORD timeoutMs);
 
