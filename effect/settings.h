@@ -33,6 +33,13 @@ extern const SettingDefinition kSettingDefinitions[kSettingsRows];
 constexpr const char* kActiveConfigKey = "ActiveConfig";
 constexpr int32_t kActiveConfigDefault = 1;
 
+// How many spiral steps a second the draw worker may make. Today's machines
+// would otherwise turn the spiral hundreds of thousands of times a second
+// and keep a processor busy; 0 lifts the budget. Kept in the same section,
+// but not on the Options page, and never written by it.
+constexpr const char* kStepsPerSecondKey = "StepsPerSecond";
+constexpr int32_t kStepsPerSecondDefault = 30000;
+
 // The internal values, one copy per process.
 struct SpiralSettings {
     int32_t MaxBkColour;   // 1/128 intensity units: dialog value << 7
@@ -42,6 +49,7 @@ struct SpiralSettings {
     int32_t Randomness;    // logical units of jitter
     int32_t Resolution;    // logical block size
     int32_t ActiveConfig;  // 1: the configuration pages run their previews
+    int32_t StepsPerSecond;  // the draw worker's budget; 0: none; never negative
 };
 extern SpiralSettings g_spiralSettings;
 
@@ -65,8 +73,9 @@ void ApplyDialogValue(int row, int32_t dialogValue);
 // The dialog value of one row (0..5) from its internal value; 0 for others.
 int32_t DialogValueOf(int row);
 
-// Reads the seven keys from CONTROL.INI (defaults where missing), converts
-// them, and seeds the random generator with the time in seconds.
+// Reads the seven keys and the step budget from CONTROL.INI (defaults where
+// missing), converts them, and seeds the random generator with the time in
+// seconds.
 void LoadSpiralSettings();
 // Writes all seven keys as decimal dialog values.
 void SaveSpiralSettings();

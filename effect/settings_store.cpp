@@ -22,6 +22,9 @@ void LoadSpiralSettings() {
         ApplyDialogValue(row, ProfileReadInt(definition.key, definition.defaultValue));
     }
     g_spiralSettings.ActiveConfig = ProfileReadInt(kActiveConfigKey, kActiveConfigDefault);
+    // A negative budget means none, as 0 does.
+    const int32_t budget = ProfileReadInt(kStepsPerSecondKey, kStepsPerSecondDefault);
+    g_spiralSettings.StepsPerSecond = budget > 0 ? budget : 0;
     SeedRandom(static_cast<uint32_t>(std::time(nullptr)));
 }
 

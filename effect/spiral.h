@@ -46,6 +46,9 @@ extern SpiralState g_spiral;
 // The draw callback: 1000 steps, each under DrawLock, with a colour change
 // every ColChangePer steps. Runs on the draw worker only.
 void DrawSpiral();
+// How many calls of DrawSpiral a second the step budget allows; 0 for no
+// budget.
+double SpiralDrawCallsPerSecond();
 // One step on dc; the caller holds DrawLock.
 void SpiralStep(DrawContext dc);
 // One colour change and flood on dc; the caller holds DrawLock.

@@ -39,6 +39,10 @@ void DrawSpiral() {
     }
 }
 
+double SpiralDrawCallsPerSecond() {
+    return static_cast<double>(g_spiralSettings.StepsPerSecond) / kStepsPerDrawCall;
+}
+
 void SpiralStep(DrawContext dc) {
     const SpiralSettings& settings = g_spiralSettings;
     SpiralState& state = g_spiral;

@@ -2,7 +2,9 @@
 
 #include <string>
 
+#include "framework/draw_pace.h"
 #include "framework/saver_main.h"
+#include "framework/start_picture.h"
 
 std::atomic<StopStateValue> StopState{StopStateValue::Running};
 HANDLE WorkerThread = nullptr;
@@ -19,6 +21,38 @@ HANDLE WorkerExitLock = nullptr;
 
 // Owned for the whole process, as the class is registered under it.
 std::string g_className;
+
+// A worker waiting for its budget looks at StopState at least this often,
+// so a close is never held up by the wait.
+constexpr DWORD kPaceSliceMs = 10;
+
+// Microseconds on the performance counter, which every Windows since XP has.
+uint64_t NowUs() {
+    static const int64_t frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f.QuadPart > 0 ? f.QuadPart : 1;
+    }();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    // Split so that the product cannot overflow however long the machine runs.
+    const int64_t seconds = now.QuadPart / frequency;
+    const int64_t rest = now.QuadPart % frequency;
+    return static_cast<uint64_t>(seconds) * 1000000u +
+           static_cast<uint64_t>(rest * 1000000 / frequency);
+}
+
+// Waits out the budget in short slices; false when a stop was asked for
+// meanwhile. Sleep needs no finer timer resolution than the system's.
+bool WaitForBudget(DrawPace* pace) {
+    for (;;) {
+        uint64_t waitUs = PaceWaitUs(pace, NowUs());
+        if (waitUs == 0) return true;
+        if (StopState.load() != StopStateValue::Running) return false;
+        uint64_t waitMs = (waitUs + 999) / 1000;
+        Sleep(static_cast<DWORD>(waitMs < kPaceSliceMs ? waitMs : kPaceSliceMs));
+    }
+}
 
 HANDLE StartWorkerThread(LPTHREAD_START_ROUTINE routine) {
     DWORD threadId = 0;
@@ -68,8 +102,17 @@ int RunHost(HostKind kind) {
 
     WorkerExitLock = CreateEventA(nullptr, TRUE, FALSE, nullptr);
 
+    // The saver turns what the screen showed: taken before its window
+    // appears, put into the window before the first draw.
+    HBITMAP startPicture = nullptr;
+    if (kind == HostKind::Saver) {
+        startPicture = CaptureStartPicture(
+            RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)});
+    }
+
     HWND window = CreateHostWindow(kind);
     if (window == nullptr) {
+        if (startPicture != nullptr) DeleteObject(startPicture);
         CloseHandle(WorkerExitLock);
         WorkerExitLock = nullptr;
         return -1;
@@ -77,6 +120,10 @@ int RunHost(HostKind kind) {
     HostWindow = window;
     ShowWindow(window, SW_SHOWNORMAL);
     UpdateWindow(window);
+    if (startPicture != nullptr) {
+        PaintStartPicture(window, startPicture);
+        DeleteObject(startPicture);
+    }
 
     if (kind == HostKind::Saver) SetCursor(nullptr);
 
@@ -112,7 +159,10 @@ int RunHost(HostKind kind) {
 
 DWORD WINAPI DrawWorker(LPVOID) {
     DrawCallback draw = g_saverCallbacks.drawCallback;
+    DrawRateCallback rate = g_saverCallbacks.drawRateCallback;
+    DrawPace pace = MakeDrawPace(draw != nullptr && rate != nullptr ? rate() : 0);
     while (StopState.load() == StopStateValue::Running) {
+        if (!WaitForBudget(&pace)) break;
         if (draw != nullptr) {
             draw();
         } else {

@@ -6,6 +6,7 @@
 #include "framework/host.h"
 #include "framework/int_scan.h"
 #include "framework/saver_main.h"
+#include "framework/system_library.h"
 
 int32_t GraceSeconds = 0;
 bool PasswordDialogUp = false;
@@ -33,24 +34,12 @@ bool PasswordRequired() {
 
 }  // namespace
 
-HMODULE LoadSystemLibrary(const char* name) {
-    char directory[MAX_PATH];
-    UINT length = GetSystemDirectoryA(directory, sizeof directory);
-    if (length == 0 || length >= sizeof directory) return nullptr;
-    std::string path(directory, length);
-    path += '\\';
-    path += name;
-    return LoadLibraryA(path.c_str());
-}
-
 BOOL CheckPassword() {
     if (GraceSeconds != 0) return TRUE;
     if (!PasswordRequired()) return TRUE;
 
-    HMODULE library = LoadSystemLibrary("PASSWORD.CPL");
-    if (library == nullptr) return TRUE;
-    auto verify = reinterpret_cast<VerifyScreenSavePwdProc>(
-        reinterpret_cast<void*>(GetProcAddress(library, "VerifyScreenSavePwd")));
+    auto verify = SystemEntry<VerifyScreenSavePwdProc>(LoadSystemLibrary("PASSWORD.CPL"),
+                                                        "VerifyScreenSavePwd");
     if (verify == nullptr) return TRUE;
 
     PasswordDialogUp = true;
@@ -101,8 +90,7 @@ int RunChangePassword() {
         MessageBoxA(owner, "Couldn't load MPR.DLL", "Error", MB_OK | MB_ICONERROR);
         return -1;
     }
-    auto change = reinterpret_cast<PwdChangePasswordProc>(
-        reinterpret_cast<void*>(GetProcAddress(library, "PwdChangePasswordA")));
+    auto change = SystemEntry<PwdChangePasswordProc>(library, "PwdChangePasswordA");
     if (change == nullptr) {
         MessageBoxA(owner, "Couldn't get PwdChangePassword", "Error", MB_OK | MB_ICONERROR);
         return -1;

@@ -36,7 +36,3 @@ void GraceTick(HWND window);
 // the dialog, -1 when its library or entry cannot be reached (reported in a
 // message box titled "Error").
 int RunChangePassword();
-
-// Loads a library from the system directory only (never from the current or
-// the application directory, where anyone could plant a copy).
-HMODULE LoadSystemLibrary(const char* name);

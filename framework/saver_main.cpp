@@ -16,7 +16,7 @@ bool PlatformWindowExists(intptr_t window) {
 int SaverMain(HINSTANCE instance, HINSTANCE previousInstance, const char* commandLine,
               const char* saverName, WNDPROC saverWindowProc, WNDPROC previewWindowProc,
               DrawCallback drawCallback, ConfigureCallback configureCallback,
-              InitialiseCallback initialiseCallback) {
+              InitialiseCallback initialiseCallback, DrawRateCallback drawRateCallback) {
     SaverCallbacks& saver = g_saverCallbacks;
     saver.sectionName = std::string(kSectionPrefix) + saverName;
     saver.saverName = saver.sectionName.c_str() + (sizeof kSectionPrefix - 1);
@@ -24,6 +24,7 @@ int SaverMain(HINSTANCE instance, HINSTANCE previousInstance, const char* comman
     saver.saverWindowProc = saverWindowProc;
     saver.previewWindowProc = previewWindowProc;
     saver.drawCallback = drawCallback;
+    saver.drawRateCallback = drawRateCallback;
     saver.configureCallback = configureCallback;
     saver.instance = instance;
     saver.previousInstance = previousInstance;

@@ -13,6 +13,8 @@
 using DrawCallback = void (*)();
 using ConfigureCallback = int (*)();
 using InitialiseCallback = void (*)();
+// How many draw calls a second the worker may make; 0 or less: back to back.
+using DrawRateCallback = double (*)();
 
 struct SaverCallbacks {
     HINSTANCE instance = nullptr;
@@ -22,6 +24,7 @@ struct SaverCallbacks {
     WNDPROC saverWindowProc = nullptr;
     WNDPROC previewWindowProc = nullptr;
     DrawCallback drawCallback = nullptr;
+    DrawRateCallback drawRateCallback = nullptr;  // null: back to back
     ConfigureCallback configureCallback = nullptr;
     HWND parentWindow = nullptr;           // the window after "p" or "a"
     CommandArguments arguments;
@@ -39,4 +42,5 @@ extern HINSTANCE g_instance;
 int SaverMain(HINSTANCE instance, HINSTANCE previousInstance, const char* commandLine,
               const char* saverName, WNDPROC saverWindowProc, WNDPROC previewWindowProc,
               DrawCallback drawCallback, ConfigureCallback configureCallback,
-              InitialiseCallback initialiseCallback);
+              InitialiseCallback initialiseCallback,
+              DrawRateCallback drawRateCallback = nullptr);

@@ -37,18 +37,30 @@ def start_xvfb(screen, log_path):
         fail("Xvfb is not installed (run tools/bootstrap.sh)")
     read_end, write_end = os.pipe()
     xvfb = subprocess.Popen(
+        # Listening only on its socket file: a server of another file-system
+        # root on this machine (a container, a chroot) shares the abstract
+        # socket namespace, and a clash there kills the server mid-start.
         ["Xvfb", "-displayfd", str(write_end), "-screen", "0", screen, "-nolisten", "tcp",
-         "-noreset"],
+         "-nolisten", "local", "-noreset"],
         pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=open(log_path, "w"),
         start_new_session=True)
     os.close(write_end)
-    ready, _, _ = select.select([read_end], [], [], 30)
-    number = os.read(read_end, 64).decode().strip() if ready else ""
-    os.close(read_end)
-    if not number:
+    # The server may write its number in more than one piece; read up to the
+    # line's end, and keep the pipe open for the server's life: a server
+    # whose write finds the pipe closed ends at once.
+    reported = b""
+    deadline = time.monotonic() + 30
+    while not reported.endswith(b"\n") and time.monotonic() < deadline:
+        ready, _, _ = select.select([read_end], [], [], max(0, deadline - time.monotonic()))
+        chunk = os.read(read_end, 64) if ready else b""
+        if not chunk:
+            break
+        reported += chunk
+    number = reported.decode().strip()
+    if not reported.endswith(b"\n") or not number:
         xvfb.kill()
         fail("Xvfb did not report a display within 30 s")
-    return xvfb, f":{number}"
+    return xvfb, f":{number}", read_end
 
 
 def run_checked(command, env, timeout, what, capture=True):
@@ -106,7 +118,7 @@ def main():
 
     os.makedirs(os.path.dirname(os.path.abspath(args.prefix)), exist_ok=True)
     xvfb_log = os.path.join(os.path.dirname(os.path.abspath(args.prefix)), "xvfb.log")
-    xvfb, display = start_xvfb(args.screen, xvfb_log)
+    xvfb, display, display_pipe = start_xvfb(args.screen, xvfb_log)
     env = dict(os.environ)
     env.update(DISPLAY=display, WINEPREFIX=os.path.abspath(args.prefix), WINEDEBUG="-all",
                GYREL_TEST_SESSION="1")
@@ -134,6 +146,7 @@ def main():
             xvfb.wait(timeout=10)
         except (ProcessLookupError, subprocess.TimeoutExpired):
             xvfb.kill()
+        os.close(display_pipe)
     sys.exit(status)
 
 

@@ -20,7 +20,7 @@ protected:
 
 const std::vector<std::string> kKeyOrder = {"MaxBkColour", "Gradient",   "Resolution",
                                             "DeltaTheta",  "ColChangePer", "Randomness",
-                                            "ActiveConfig"};
+                                            "ActiveConfig", "StepsPerSecond"};
 
 TEST_F(SettingsTest, AngleIsTwentiethsOfADegreeAsAFloat) {
     // 94 twentieths are 4.7 degrees, with the ten-digit pi, as a 32-bit float.
@@ -86,13 +86,16 @@ TEST_F(SettingsTest, MissingSectionGivesDefaultsReadInKeyOrder) {
     EXPECT_EQ(g_spiralSettings.Randomness, 0);
     EXPECT_EQ(g_spiralSettings.Resolution, 10);
     EXPECT_EQ(g_spiralSettings.ActiveConfig, 1);
+    EXPECT_EQ(g_spiralSettings.StepsPerSecond, 30000);
 }
 
 TEST_F(SettingsTest, FileValuesAreUsedUnchecked) {
     TestProfile().values = {{"Resolution", "80"},          {"ColChangePer", "0"},
                             {"MaxBkColour", "2147483647"}, {"Gradient", "-2147483648"},
-                            {"Randomness", "-4"},          {"ActiveConfig", "7"}};
+                            {"Randomness", "-4"},          {"ActiveConfig", "7"},
+                            {"StepsPerSecond", "-30"}};
     LoadSpiralSettings();
+    EXPECT_EQ(g_spiralSettings.StepsPerSecond, 0) << "a negative budget is no budget";
     EXPECT_EQ(g_spiralSettings.Resolution, 80);
     EXPECT_EQ(g_spiralSettings.ColChangePer, 0);
     EXPECT_EQ(g_spiralSettings.MaxBkColour, INT32_MAX);

@@ -1,6 +1,7 @@
-// Speed of the running spiral under Wine: spiral steps per second in a
-// preview of 800 by 600 client pixels and in the full-screen saver, each
-// beside a bare loop of the same block copies on the same kind of drawing
+// Speed of the running spiral under Wine: spiral steps per second, and the
+// draw thread's share of a core, with the default step budget and with none,
+// in a preview of 800 by 600 client pixels and in the full-screen saver; the
+// unbudgeted figures beside a bare loop of the same block copies on the same kind of drawing
 // context in the same run, so the ratio shows what the engine, the lock and
 // the worker cost over GDI alone; and the peak memory of a real saver
 // process. Prints figures; asserts nothing.
@@ -73,39 +74,81 @@ void UseDefaultSettings() {
     g_spiralSettings.ActiveConfig = 1;
 }
 
-// Steps per second of the real host: RunHost on this thread with the
-// spiral's window procedure and a draw callback that counts its calls.
-double HostStepsPerSecond(HostKind kind, HWND parent, double seconds, const char* name) {
+// Processor time of a thread so far, in seconds.
+double ThreadSeconds(HANDLE thread) {
+    FILETIME created, exited, kernel, user;
+    if (thread == nullptr || !GetThreadTimes(thread, &created, &exited, &kernel, &user)) return 0;
+    auto seconds = [](const FILETIME& t) {
+        return ((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e7;
+    };
+    return seconds(kernel) + seconds(user);
+}
+
+struct HostFigures {
+    double stepsPerSecond;
+    double workerShare;  // of one core
+};
+
+// Steps per second of the real host, and how much of a core its draw worker
+// takes: RunHost on this thread with the spiral's window procedure, the step
+// budget given, and a draw callback that counts its calls.
+HostFigures MeasureHost(HostKind kind, HWND parent, double seconds, const char* name,
+                        int32_t stepsPerSecond) {
+    // Each run registers a class of its own: a name registered before would
+    // make RunHost fail.
+    static int runs = 0;
     SaverCallbacks& saver = g_saverCallbacks;
     saver.instance = GetModuleHandleA(nullptr);
     saver.previousInstance = nullptr;
-    saver.sectionName = std::string("Screen Saver.") + name;
+    saver.sectionName = std::string("Screen Saver.") + name + std::to_string(++runs);
     saver.saverName = saver.sectionName.c_str() + 13;
     saver.saverWindowProc = SpiralWindowProc;
     saver.previewWindowProc = SpiralWindowProc;
     saver.drawCallback = CountedDraw;
+    saver.drawRateCallback = SpiralDrawCallsPerSecond;
     saver.parentWindow = parent;
+    g_spiralSettings.StepsPerSecond = stepsPerSecond;
     HostWindow = nullptr;
+    WorkerThread = nullptr;
     g_drawCalls = 0;
 
-    double measured = 0;
+    HostFigures figures{0, 0};
+    std::atomic<bool> hostEnded{false};
     std::thread timer([&] {
-        while (HostWindow == nullptr) Sleep(1);
+        for (int waited = 0; HostWindow == nullptr || WorkerThread == nullptr; ++waited) {
+            if (hostEnded.load() || waited > 10000) {
+                std::printf("%-8s the host window or its worker never appeared\n", name);
+                return;
+            }
+            Sleep(1);
+        }
         Sleep(500);  // let it settle
         long start = g_drawCalls.load();
+        double cpu0 = ThreadSeconds(WorkerThread);
         LARGE_INTEGER frequency, t0, t1;
         QueryPerformanceFrequency(&frequency);
         QueryPerformanceCounter(&t0);
         Sleep(static_cast<DWORD>(seconds * 1000));
         long end = g_drawCalls.load();
+        double cpu1 = ThreadSeconds(WorkerThread);
         QueryPerformanceCounter(&t1);
         double elapsed = double(t1.QuadPart - t0.QuadPart) / frequency.QuadPart;
-        measured = (end - start) * 1000.0 / elapsed;
+        figures.stepsPerSecond = (end - start) * 1000.0 / elapsed;
+        figures.workerShare = (cpu1 - cpu0) / elapsed;
         PostMessageA(HostWindow, WM_CLOSE, 0, 0);
     });
-    RunHost(kind);
+    if (RunHost(kind) != 0) std::printf("%-8s RunHost failed\n", name);
+    hostEnded = true;
     timer.join();
-    return measured;
+    return figures;
+}
+
+void ReportBudgets(const char* what, HostKind kind, HWND parent, double seconds) {
+    for (int32_t budget : {kStepsPerSecondDefault, 0}) {
+        HostFigures figures = MeasureHost(kind, parent, seconds, what, budget);
+        std::printf("%-8s StepsPerSecond %-6d  %10.0f steps/s   draw thread %5.1f%% of a core\n",
+                    what, budget, figures.stepsPerSecond, figures.workerShare * 100);
+    }
 }
 
 // The first `count` block copies the engine makes on a window of the given
@@ -177,6 +220,7 @@ void PeakMemoryOfTheSaver(const std::string& module) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    std::setvbuf(stdout, nullptr, _IONBF, 0);  // each figure as soon as it is measured
     double seconds = argc > 1 ? std::atof(argv[1]) : 3.0;
     if (seconds <= 0) seconds = 3.0;
     UseDefaultSettings();
@@ -186,7 +230,9 @@ int main(int argc, char** argv) {
     // Preview: a parent whose outer size is 800 by 600, so that the preview
     // window's client area (the parent's outer size) is 800 by 600 too.
     HWND parent = MakeWindow("preview parent", WS_POPUP, 0, 800, 600);
-    double previewSteps = HostStepsPerSecond(HostKind::Preview, parent, seconds, "BenchPreview");
+    ReportBudgets("preview", HostKind::Preview, parent, seconds);
+    double previewSteps =
+        MeasureHost(HostKind::Preview, parent, seconds, "BenchPreview", 0).stepsPerSecond;
     HWND previewLike = MakeWindow("bare", WS_POPUP, 0, 800, 600);
     std::vector<Copy> copies = RecordCopies(previewLike, kRecordedCopies);
     double previewBare = BareCopiesPerSecond(previewLike, copies, seconds);
@@ -195,7 +241,8 @@ int main(int argc, char** argv) {
     Report("preview", 800, 600, previewSteps, previewBare);
 
     int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
-    double saverSteps = HostStepsPerSecond(HostKind::Saver, nullptr, seconds, "BenchSaver");
+    ReportBudgets("saver", HostKind::Saver, nullptr, seconds);
+    double saverSteps = MeasureHost(HostKind::Saver, nullptr, seconds, "BenchSaver", 0).stepsPerSecond;
     HWND screenLike = MakeWindow("bare", WS_POPUP, WS_EX_TOPMOST, width, height);
     copies = RecordCopies(screenLike, kRecordedCopies);
     double saverBare = BareCopiesPerSecond(screenLike, copies, seconds);

@@ -13,6 +13,7 @@
 
 #include "effect/control_messages.h"
 #include "tests/integration/driver/driver_util.h"
+#include "tests/integration/driver/sheet_util.h"
 
 namespace {
 
@@ -30,6 +31,9 @@ LRESULT Send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
 class PreviewProcess : public ::testing::Test {
 protected:
     void SetUp() override {
+        // Unbudgeted, so that a drawing worker shows unmistakably in its
+        // processor time.
+        driver::StoreValue("StepsPerSecond", "0");
         parent_ = driver::CreateDriverWindow("preview parent", 400, 300);
         ASSERT_NE(parent_, nullptr);
         ASSERT_TRUE(process_.Start("/p " + std::to_string(reinterpret_cast<UINT_PTR>(parent_))));
@@ -41,6 +45,7 @@ protected:
         if (IsWindow(parent_)) DestroyWindow(parent_);
         process_.WaitForExit(10000);
         process_.Kill();
+        driver::ClearSection();
         EXPECT_TRUE(driver::ProcessesNamed("Gyrel.scr").empty()) << "a module process was left running";
     }
     double WorkerCpu(DWORD ms = 1000) { return driver::BusiestThreadCpuGrowth(process_.Id(), ms); }
