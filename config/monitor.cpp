@@ -49,20 +49,50 @@ std::string OwnModulePath() {
     }
 }
 
+// How long a preview may take to answer a control message.
+constexpr UINT kPreviewReplyLimitMs = 3000;
+// How long an ended preview may take to go.
+constexpr DWORD kPreviewEndLimitMs = 5000;
+
 // Waits until the preview first waits for input (its window exists then and
-// its worker runs) or ends. The preview's window sends messages to its parent,
-// the screen window on this thread, while it is created; those are answered
-// between slices of the wait so that the two processes never wait for each
-// other.
-void WaitUntilPreviewReady(HANDLE process) {
+// its worker runs) or ends; false when it is still starting after the time
+// limit. The preview's window sends messages to its parent, the screen window
+// on this thread, while it is created; those are answered between slices of
+// the wait so that the two processes never wait for each other.
+bool WaitUntilPreviewReady(HANDLE process) {
     DWORD start = GetTickCount();
     while (GetTickCount() - start < kPreviewReadyLimitMs) {
         DWORD result = WaitForInputIdle(process, kPreviewReadySliceMs);
-        if (result != WAIT_TIMEOUT) return;  // ready, ended, or not a waitable process
-        if (WaitForSingleObject(process, 0) != WAIT_TIMEOUT) return;
+        if (result != WAIT_TIMEOUT) return true;  // ready, ended, or not a waitable process
+        if (WaitForSingleObject(process, 0) != WAIT_TIMEOUT) return true;
         MSG msg;
         PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
+    return false;
+}
+
+// The screen window keeps the handle of the preview process it started.
+HANDLE PreviewProcessOf(HWND screen) {
+    return reinterpret_cast<HANDLE>(GetWindowLongPtrA(screen, GWLP_USERDATA));
+}
+
+bool IsScreenWindow(HWND window) {
+    return window != nullptr && GetWindowLongPtrA(window, GWLP_WNDPROC) ==
+                                    reinterpret_cast<LONG_PTR>(ScreenWindowProc);
+}
+
+// Ends the screen's preview process and waits until it has gone, so that its
+// window has gone too. Reports nothing: the screen stays empty.
+void EndPreview(HWND screen) {
+    HANDLE process = PreviewProcessOf(screen);
+    if (process == nullptr) return;
+    TerminateProcess(process, 0);
+    WaitForSingleObject(process, kPreviewEndLimitMs);
+}
+
+bool PreviewAnswers(HWND preview, UINT message, WPARAM wParam, LPARAM lParam, DWORD_PTR* reply) {
+    return SendMessageTimeoutA(preview, message, wParam, lParam, SMTO_ABORTIFHUNG,
+                               kPreviewReplyLimitMs, reply) != 0;
 }
 
 }  // namespace
@@ -121,12 +151,38 @@ void CreateMonitor(HWND page) {
     UpdateWindow(monitor);
 }
 
-LRESULT CALLBACK ScreenWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_CREATE) {
-        StartPreviewProcess(window);
-        return 0;  // the window is made whether or not the preview started
+int32_t SendToPreview(HWND preview, UINT message, WPARAM wParam, LPARAM lParam) {
+    DWORD_PTR reply = 0;
+    if (PreviewAnswers(preview, message, wParam, lParam, &reply)) {
+        return static_cast<int32_t>(static_cast<uint32_t>(reply));
     }
-    return DefWindowProcA(window, message, wParam, lParam);
+    HWND screen = GetParent(preview);
+    if (IsScreenWindow(screen)) EndPreview(screen);
+    return -1;
+}
+
+LRESULT CALLBACK ScreenWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_CREATE:
+            StartPreviewProcess(window);
+            return 0;  // the window is made whether or not the preview started
+        case WM_DESTROY: {
+            // The preview's window goes with this one, and destroying it waits
+            // for the preview's answer: a preview that no longer gives one is
+            // ended first.
+            HWND preview = GetWindow(window, GW_CHILD);
+            DWORD_PTR reply = 0;
+            if (preview != nullptr && !PreviewAnswers(preview, WM_NULL, 0, 0, &reply)) {
+                EndPreview(window);
+            }
+            HANDLE process = PreviewProcessOf(window);
+            if (process != nullptr) CloseHandle(process);
+            SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+            return 0;
+        }
+        default:
+            return DefWindowProcA(window, message, wParam, lParam);
+    }
 }
 
 void StartPreviewProcess(HWND screen) {
@@ -143,18 +199,22 @@ void StartPreviewProcess(HWND screen) {
                         &startup, &process)) {
         return;  // no preview: the screen keeps the desktop colour
     }
-    WaitUntilPreviewReady(process.hProcess);
+    CloseHandle(process.hThread);
+    // Kept until the screen window goes, to end a preview that stops answering.
+    SetWindowLongPtrA(screen, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(process.hProcess));
+    if (!WaitUntilPreviewReady(process.hProcess)) {
+        // Still starting after all this time: a preview that appears later
+        // would miss both suspends below. The sheet started it; it ends it.
+        EndPreview(screen);
+        return;
+    }
 
     // The preview's worker has been drawing since it started; freeze it twice
     // so that showing the page releases it only as far as ActiveConfig asks.
     for (int i = 0; i < 2; ++i) {
         HWND preview = GetWindow(screen, GW_CHILD);
-        if (preview != nullptr) SendMessageA(preview, WM_SPIRAL_SUSPEND, 0, 0);
+        if (preview != nullptr) SendToPreview(preview, WM_SPIRAL_SUSPEND);
     }
-
-    // The preview is reached through its window from now on.
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
 }
 
 LRESULT CALLBACK MonitorProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

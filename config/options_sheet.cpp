@@ -49,13 +49,6 @@ HWND CreateOwnerWindow() {
                            g_instance, nullptr);
 }
 
-// A preview answers suspend and resume with its worker's count before the
-// call, -1 when the platform refused.
-int32_t SendToPreview(HWND preview, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
-    LRESULT reply = SendMessageA(preview, message, wParam, lParam);
-    return static_cast<int32_t>(static_cast<uint32_t>(reply));
-}
-
 void MarkChanged(HWND page) {
     SendMessageA(GetParent(page), PSM_CHANGED, reinterpret_cast<WPARAM>(page), 0);
 }

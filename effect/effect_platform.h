@@ -17,7 +17,10 @@ using EffectWindow = void*;
 // resume.
 void InitialiseDrawLock();
 void DeleteDrawLock();
+// For the UI thread (and anyone but the worker).
 void EnterDrawLock();
+// For the draw worker: it gives way to a UI thread that wants the lock.
+void EnterDrawLockForWorker();
 void LeaveDrawLock();
 
 // SetTimer(window, id, periodMs, no procedure) and KillTimer(window, id).

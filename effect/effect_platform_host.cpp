@@ -55,6 +55,8 @@ void LeaveDrawLock() {
     g_drawLock.unlock();
 }
 
+void EnterDrawLockForWorker() { EnterDrawLock(); }
+
 bool HostDrawLockHeld() { return g_drawLockHeld.load(std::memory_order_relaxed); }
 
 void EffectSetTimer(EffectWindow window, uintptr_t id, uint32_t periodMs) {

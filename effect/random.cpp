@@ -1,32 +1,25 @@
 #include "effect/random.h"
 
-#include <atomic>
+#include <mutex>
 #include <random>
 
 namespace {
 
 std::minstd_rand g_generator;
-std::atomic_flag g_busy = ATOMIC_FLAG_INIT;
-
-// Holding the generator takes a few instructions, so a spin is the cheapest
-// lock here and needs no thread library.
-struct GeneratorHold {
-    GeneratorHold() {
-        while (g_busy.test_and_set(std::memory_order_acquire)) {
-        }
-    }
-    ~GeneratorHold() { g_busy.clear(std::memory_order_release); }
-};
+// A lock that waits by blocking: a holder preempted on a single processor
+// must not leave the other thread spinning through its time slices.
+std::mutex g_generatorLock;
+using GeneratorHold = std::lock_guard<std::mutex>;
 
 }  // namespace
 
 void SeedRandom(uint32_t seed) {
-    GeneratorHold hold;
+    GeneratorHold hold(g_generatorLock);
     g_generator.seed(seed);
 }
 
 int32_t RandomNext() {
-    GeneratorHold hold;
+    GeneratorHold hold(g_generatorLock);
     return static_cast<int32_t>(g_generator());
 }
 

@@ -19,7 +19,7 @@ int32_t BlockCoordinate(int64_t value) {
 
 void DrawSpiral() {
     for (int i = 0; i < kStepsPerDrawCall; ++i) {
-        EnterDrawLock();
+        EnterDrawLockForWorker();
         SpiralStep(g_spiral.dc);
         // The UI thread changes the settings under the lock; take the period
         // while holding it, so the comparison below never races that write.
@@ -32,7 +32,7 @@ void DrawSpiral() {
         if (g_spiral.stepCount >= changePeriod) {
             g_spiral.stepCount = 0;
             g_spiral.clearing = 0;
-            EnterDrawLock();
+            EnterDrawLockForWorker();
             ColourWalk(g_spiral.dc);
             LeaveDrawLock();
         }

@@ -18,12 +18,25 @@ HDC GetMappedDC(HWND window) {
 
 namespace {
 
-// Suspend and resume happen inside DrawLock, so the worker is only ever
-// frozen between two steps and never while it holds the lock. The reply is
-// the count before the call; the platform's failure value stays negative.
+// SuspendThread only asks for the freeze and may return before the thread
+// has stopped; reading its context waits until it really has.
+void WaitUntilFrozen(HANDLE thread) {
+    CONTEXT context{};
+    context.ContextFlags = CONTEXT_CONTROL;
+    GetThreadContext(thread, &context);
+}
+
+// Suspend and resume happen inside DrawLock, and a suspend is complete before
+// the lock is left, so the worker is only ever frozen between two steps and
+// never inside the lock, even in its wait or wake-up. Once a close has been
+// accepted a suspend no longer freezes: the worker must reach the end of its
+// loop to finish the close. The reply is the count before the call; the
+// platform's failure value, and a refused suspend, are -1.
 LRESULT FreezeWorker(bool freeze) {
+    if (freeze && StopState.load() != StopStateValue::Running) return -1;
     EnterDrawLock();
     DWORD previous = freeze ? SuspendThread(WorkerThread) : ResumeThread(WorkerThread);
+    if (freeze && previous != static_cast<DWORD>(-1)) WaitUntilFrozen(WorkerThread);
     LeaveDrawLock();
     return static_cast<LRESULT>(static_cast<LONG>(previous));
 }

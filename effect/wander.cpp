@@ -43,14 +43,17 @@ int32_t GlideTick() {
     }
 
     // The last step is snapped to the target, so arrival is an exact match.
-    if (state.angleOffset > state.targetAngleOffset) {
-        state.angleOffset =
-            static_cast<float>(static_cast<double>(state.angleOffset) - GLIDE_ANGLE_STEP);
-        if (state.angleOffset < state.targetAngleOffset) state.angleOffset = state.targetAngleOffset;
-    } else if (state.angleOffset < state.targetAngleOffset) {
-        state.angleOffset =
-            static_cast<float>(static_cast<double>(state.angleOffset) + GLIDE_ANGLE_STEP);
-        if (state.angleOffset > state.targetAngleOffset) state.angleOffset = state.targetAngleOffset;
+    // So is a step too small to move a float as large as the offset (an
+    // enormous DeltaTheta from the settings file): the glide would never end.
+    const float offset = state.angleOffset;
+    if (offset > state.targetAngleOffset) {
+        float moved = static_cast<float>(static_cast<double>(offset) - GLIDE_ANGLE_STEP);
+        if (moved < state.targetAngleOffset || moved == offset) moved = state.targetAngleOffset;
+        state.angleOffset = moved;
+    } else if (offset < state.targetAngleOffset) {
+        float moved = static_cast<float>(static_cast<double>(offset) + GLIDE_ANGLE_STEP);
+        if (moved > state.targetAngleOffset || moved == offset) moved = state.targetAngleOffset;
+        state.angleOffset = moved;
     }
 
     BuildFeedRegion();

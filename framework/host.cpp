@@ -19,6 +19,14 @@ namespace {
 // that belongs to a thread.
 HANDLE WorkerExitLock = nullptr;
 
+// Set by the worker once it is in its loop. The platform's start-up work for a
+// new thread runs under the loader's lock; a worker frozen there from outside
+// (the sheet freezes a preview as soon as it waits for input) would leave
+// this thread waiting on that lock. The message loop starts only after it.
+HANDLE WorkerInLoop = nullptr;
+// A worker that has not reached its loop by then never will; run regardless.
+constexpr DWORD kWorkerStartLimitMs = 10000;
+
 // Owned for the whole process, as the class is registered under it.
 std::string g_className;
 
@@ -51,6 +59,13 @@ bool WaitForBudget(DrawPace* pace) {
         if (StopState.load() != StopStateValue::Running) return false;
         uint64_t waitMs = (waitUs + 999) / 1000;
         Sleep(static_cast<DWORD>(waitMs < kPaceSliceMs ? waitMs : kPaceSliceMs));
+    }
+}
+
+void CloseRunEvents() {
+    for (HANDLE* event : {&WorkerExitLock, &WorkerInLoop}) {
+        if (*event != nullptr) CloseHandle(*event);
+        *event = nullptr;
     }
 }
 
@@ -101,6 +116,12 @@ int RunHost(HostKind kind) {
     ChainedProc = (chosen != nullptr) ? chosen : DefWindowProcA;
 
     WorkerExitLock = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    WorkerInLoop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    WorkerThread = nullptr;
+    if (WorkerExitLock == nullptr || WorkerInLoop == nullptr) {
+        CloseRunEvents();
+        return -1;
+    }
 
     // The saver turns what the screen showed: taken before its window
     // appears, put into the window before the first draw.
@@ -113,8 +134,7 @@ int RunHost(HostKind kind) {
     HWND window = CreateHostWindow(kind);
     if (window == nullptr) {
         if (startPicture != nullptr) DeleteObject(startPicture);
-        CloseHandle(WorkerExitLock);
-        WorkerExitLock = nullptr;
+        CloseRunEvents();
         return -1;
     }
     HostWindow = window;
@@ -135,6 +155,8 @@ int RunHost(HostKind kind) {
         SetEvent(WorkerExitLock);
         StopState.store(StopStateValue::WorkerDone);
         PostMessageA(window, WM_CLOSE, 0, 0);
+    } else {
+        WaitForSingleObject(WorkerInLoop, kWorkerStartLimitMs);
     }
 
     UINT previous = 0;
@@ -149,8 +171,7 @@ int RunHost(HostKind kind) {
         Sleep(0);  // leave the processor to the worker
     }
 
-    CloseHandle(WorkerExitLock);
-    WorkerExitLock = nullptr;
+    CloseRunEvents();
     if (kind == HostKind::Saver && workerStarted) {
         SystemParametersInfoA(SPI_SCREENSAVERRUNNING, FALSE, &previous, 0);
     }
@@ -161,6 +182,7 @@ DWORD WINAPI DrawWorker(LPVOID) {
     DrawCallback draw = g_saverCallbacks.drawCallback;
     DrawRateCallback rate = g_saverCallbacks.drawRateCallback;
     DrawPace pace = MakeDrawPace(draw != nullptr && rate != nullptr ? rate() : 0);
+    SetEvent(WorkerInLoop);
     while (StopState.load() == StopStateValue::Running) {
         if (!WaitForBudget(&pace)) break;
         if (draw != nullptr) {
@@ -184,10 +206,14 @@ DWORD ResumeWorkerFully() {
 }
 
 void HostDestroyStep(HWND window) {
-    ResumeWorkerFully();
     StopStateValue running = StopStateValue::Running;
     StopState.compare_exchange_strong(running, StopStateValue::StopRequested);
-    WaitForSingleObject(WorkerExitLock, INFINITE);
+    // Windows destroys a window whose creation was refused, before any worker
+    // exists: there is then nothing to wait for.
+    if (WorkerThread != nullptr) {
+        ResumeWorkerFully();
+        WaitForSingleObject(WorkerExitLock, INFINITE);
+    }
     PostQuitMessage(0);
     ChainedProc(window, WM_DESTROY, 0, 0);
 }

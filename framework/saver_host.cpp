@@ -13,11 +13,16 @@ void AskToClose(HWND window) { PostMessageA(window, WM_CLOSE, 0, 0); }
 
 void CloseRule(HWND window) {
     switch (StopState.load()) {
-        case StopStateValue::Running:
+        case StopStateValue::Running: {
+            // One verification at a time: the platform's dialog runs a message
+            // loop of its own, which hands it the closes already queued.
+            if (PasswordDialogUp) return;
             if (!CheckPassword()) return;  // refused: the saver keeps running
             ResumeWorkerFully();
-            StopState.store(StopStateValue::StopRequested);
+            StopStateValue running = StopStateValue::Running;
+            StopState.compare_exchange_strong(running, StopStateValue::StopRequested);
             return;
+        }
         case StopStateValue::StopRequested:
             return;  // the worker's own close completes it
         case StopStateValue::WorkerDone:

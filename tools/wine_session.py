@@ -32,35 +32,51 @@ def fail(message):
     sys.exit(2)
 
 
+def display_free(number):
+    return not (os.path.exists(f"/tmp/.X{number}-lock") or
+                os.path.exists(f"/tmp/.X11-unix/X{number}"))
+
+
 def start_xvfb(screen, log_path):
+    """Starts Xvfb on a display number that no other server uses.
+
+    The server listens only on its socket file: a server of another
+    file-system root on this machine (a container, a chroot) shares the
+    abstract socket namespace, and a clash there kills a server mid-start.
+    Without the abstract socket, Xvfb's own search for a free number
+    (-displayfd alone) would take a number whose socket file another server
+    holds and delete that file, so the number is chosen here: the first one
+    with neither a lock nor a socket file that the server then takes.
+    """
     if shutil.which("Xvfb") is None:
         fail("Xvfb is not installed (run tools/bootstrap.sh)")
-    read_end, write_end = os.pipe()
-    xvfb = subprocess.Popen(
-        # Listening only on its socket file: a server of another file-system
-        # root on this machine (a container, a chroot) shares the abstract
-        # socket namespace, and a clash there kills the server mid-start.
-        ["Xvfb", "-displayfd", str(write_end), "-screen", "0", screen, "-nolisten", "tcp",
-         "-nolisten", "local", "-noreset"],
-        pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=open(log_path, "w"),
-        start_new_session=True)
-    os.close(write_end)
-    # The server may write its number in more than one piece; read up to the
-    # line's end, and keep the pipe open for the server's life: a server
-    # whose write finds the pipe closed ends at once.
-    reported = b""
-    deadline = time.monotonic() + 30
-    while not reported.endswith(b"\n") and time.monotonic() < deadline:
-        ready, _, _ = select.select([read_end], [], [], max(0, deadline - time.monotonic()))
-        chunk = os.read(read_end, 64) if ready else b""
-        if not chunk:
-            break
-        reported += chunk
-    number = reported.decode().strip()
-    if not reported.endswith(b"\n") or not number:
-        xvfb.kill()
-        fail("Xvfb did not report a display within 30 s")
-    return xvfb, f":{number}", read_end
+    for number in (n for n in range(20, 400) if display_free(n)):
+        read_end, write_end = os.pipe()
+        xvfb = subprocess.Popen(
+            ["Xvfb", f":{number}", "-displayfd", str(write_end), "-screen", "0", screen,
+             "-nolisten", "tcp", "-nolisten", "local", "-noreset"],
+            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=open(log_path, "w"),
+            start_new_session=True)
+        os.close(write_end)
+        # The server writes its number (in more than one piece) once it is
+        # ready; keep the pipe open for the server's life: a server whose
+        # write finds the pipe closed ends at once.
+        reported = b""
+        deadline = time.monotonic() + 30
+        while not reported.endswith(b"\n") and time.monotonic() < deadline:
+            ready, _, _ = select.select([read_end], [], [], max(0, deadline - time.monotonic()))
+            chunk = os.read(read_end, 64) if ready else b""
+            if not chunk:
+                break
+            reported += chunk
+        if reported.endswith(b"\n") and reported.decode().strip() == str(number):
+            return xvfb, f":{number}", read_end
+        # Taken meanwhile by another server, or too slow: try the next number.
+        os.close(read_end)
+        if xvfb.poll() is None:
+            xvfb.kill()
+            xvfb.wait()
+    fail("Xvfb could not start on any free display")
 
 
 def run_checked(command, env, timeout, what, capture=True):

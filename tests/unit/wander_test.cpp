@@ -2,6 +2,7 @@
 // glides, countdowns, and the window's part of the engine around them.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 
 #include "effect/control_messages.h"
@@ -106,6 +107,18 @@ TEST_F(WanderTest, AReversalGlidesFortyEightTicksAtTheDefaultSpeed) {
         SpiralRelease();
         created = false;
     }
+}
+
+TEST_F(WanderTest, AGlideEndsWhereAStepNoLongerMovesTheOffset) {
+    // At the 32-bit limit a reversed offset lies so far out that 0.2 degree
+    // is below the float's resolution there: the glide takes the target.
+    ApplyDialogValue(ROW_DELTA_THETA, INT32_MAX);
+    const float reversed = static_cast<float>(0.0 - 2.0 * g_spiralSettings.DeltaTheta);
+    Place(400, 300, reversed);
+    g_spiral.targetCentre = SpiralPoint{410, 300};
+    g_spiral.targetAngleOffset = 0.0f;
+    EXPECT_EQ(GlideTicks(), 10);
+    EXPECT_EQ(g_spiral.angleOffset, 0.0f);
 }
 
 TEST_F(WanderTest, TheCentreGlidesOneUnitATickAndTheLongerGlideDecides) {

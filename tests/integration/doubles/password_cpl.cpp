@@ -3,8 +3,10 @@
 // VerifyCalls counts them, VerifyCaller names which copy was called (the
 // system directory's or one planted elsewhere), VerifyWindowClass the class
 // of the window it was given. On request it behaves like a real dialog would:
-// VerifyDeactivate sends the deactivation messages a dialog causes, and
-// VerifyCursorX/Y moves the pointer while it is "up".
+// VerifyDeactivate sends the deactivation messages a dialog causes,
+// VerifyCursorX/Y moves the pointer while it is "up", and VerifyQueueCloses
+// queues that many close requests to the window once (the user pressing keys
+// while the dialog comes up) and runs a dialog's message loop for a while.
 #include <windows.h>
 
 #include "tests/integration/doubles/double_control.h"
@@ -46,9 +48,20 @@ extern "C" __declspec(dllexport) BOOL WINAPI VerifyScreenSavePwd(HWND window) {
     GetClassNameA(window, className, sizeof className);
     WriteText("VerifyWindowClass", className);
 
+    DWORD closes = ReadNumber("VerifyQueueCloses", 0);
+    WriteNumber("VerifyQueueCloses", 0);
+    for (DWORD i = 0; i < closes; ++i) PostMessageA(window, WM_CLOSE, 0, 0);
     if (ReadNumber("VerifyDeactivate", 0) != 0) {
         SendMessageA(window, WM_ACTIVATEAPP, FALSE, 0);
         SendMessageA(window, WM_ACTIVATE, WA_INACTIVE, 0);
+    }
+    if (closes > 0) {
+        DWORD start = GetTickCount();
+        while (GetTickCount() - start < 500) {
+            MSG msg;
+            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+            Sleep(10);
+        }
     }
     DWORD x = ReadNumber("VerifyCursorX", 0xFFFFFFFF);
     DWORD y = ReadNumber("VerifyCursorY", 0xFFFFFFFF);

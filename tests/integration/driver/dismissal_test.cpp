@@ -157,6 +157,23 @@ TEST_F(Dismissal, DeactivationWhileTheDialogIsUpDoesNotAskAgain) {
     saver.process.Kill();
 }
 
+TEST_F(Dismissal, ClosesQueuedDuringARefusedCheckDoNotAskAgain) {
+    RequirePassword("0");
+    driver::SetDoubleNumber("VerifyQueueCloses", 3);
+    driver::SetDoubleNumber("VerifyDeactivate", 1);
+    RunningSaver saver;
+    ASSERT_TRUE(saver.Start());
+    saver.Post(WM_KEYDOWN, 'A', 0);
+    EXPECT_TRUE(saver.Survives(2500));
+    EXPECT_EQ(DoubleNumber("VerifyCalls"), 1u) << "one verification at a time";
+
+    driver::SetDoubleNumber("VerifyDeactivate", 0);
+    driver::SetDoubleNumber("VerifyAnswer", 1);
+    saver.Post(WM_KEYDOWN, 'A', 0);
+    EXPECT_TRUE(saver.EndsWithZero());
+    EXPECT_EQ(DoubleNumber("VerifyCalls"), 2u);
+}
+
 TEST_F(Dismissal, PointerBaselineIsTakenAgainAfterTheCheck) {
     RequirePassword("0");
     driver::SetDoubleNumber("VerifyCursorX", 200);

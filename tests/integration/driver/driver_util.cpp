@@ -351,6 +351,23 @@ double BusiestThreadCpuGrowth(DWORD processId, DWORD milliseconds) {
     return busiest;
 }
 
+int FreezeProcessThreads(DWORD processId, bool freeze) {
+    int reached = 0;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return 0;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID != processId) continue;
+        HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, entry.th32ThreadID);
+        if (thread == nullptr) continue;
+        if ((freeze ? SuspendThread(thread) : ResumeThread(thread)) != static_cast<DWORD>(-1)) ++reached;
+        CloseHandle(thread);
+    }
+    CloseHandle(snapshot);
+    return reached;
+}
+
 std::vector<uint32_t> CaptureScreen(const RECT& area) {
     int width = area.right - area.left;
     int height = area.bottom - area.top;

@@ -131,6 +131,10 @@ double BusiestThreadCpuGrowth(DWORD processId, DWORD milliseconds);
 // The screen's pixels inside `area` (0x00RRGGBB, row by row).
 std::vector<uint32_t> CaptureScreen(const RECT& area);
 
+// Suspends (or resumes) every thread of a process from outside, as a
+// debugger would; returns how many threads it reached.
+int FreezeProcessThreads(DWORD processId, bool freeze);
+
 // How many of two captures' pixels differ.
 size_t CountDifferences(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b);
 

@@ -30,6 +30,8 @@ std::vector<Record> g_records;
 std::atomic<bool> g_drawInProgress{false};
 std::atomic<int> g_drawCalls{0};
 std::atomic<int> g_createResult{0};
+// Whether a refused creation is followed by WM_DESTROY, as Windows does.
+std::atomic<bool> g_destroyRefusedCreation{false};
 HANDLE g_drawGate = nullptr;  // when set, each draw call waits for it
 
 void Note(UINT message) {
@@ -48,7 +50,10 @@ std::vector<Record> RecordsOf(UINT message) {
 
 LRESULT CALLBACK RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_CREATE || message == WM_CLOSE || message == WM_DESTROY) Note(message);
-    if (message == WM_CREATE && g_createResult.load() != 0) return g_createResult.load();
+    if (message == WM_CREATE && g_createResult.load() != 0) {
+        if (g_destroyRefusedCreation) SendMessageA(window, WM_DESTROY, 0, 0);
+        return g_createResult.load();
+    }
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
@@ -95,6 +100,7 @@ protected:
         g_drawCalls = 0;
         g_drawInProgress = false;
         g_createResult = 0;
+        g_destroyRefusedCreation = false;
         g_drawGate = nullptr;
         g_startWorker = defaultStarter_;
     }
@@ -257,6 +263,28 @@ TEST_F(HostFramework, AFailedCreationStartsNoWorker) {
     // A class that cannot be registered (the name is taken) fails the same way.
     g_createResult = 0;
     EXPECT_EQ(RunHost(HostKind::Preview), -1);
+}
+
+// Windows follows a refused WM_CREATE with WM_DESTROY (Wine 8 does not); the
+// recording procedure plays that part. The destroy step must not wait for a
+// worker that was never started.
+TEST_F(HostFramework, ADestroyAfterARefusedCreationDoesNotWait) {
+    g_createResult = -1;
+    g_destroyRefusedCreation = true;
+    parent_ = driver::CreateDriverWindow("host parent", 400, 300);
+    g_saverCallbacks.parentWindow = parent_;
+    std::atomic<int> result{1};
+    // On a thread of its own: its quit message and, before the mend, its
+    // endless wait stay there.
+    std::thread run([&] { result = RunHost(HostKind::Preview); });
+    EXPECT_TRUE(WaitUntil([&] { return result != 1; }, 5000)) << "the destroy step waits";
+    if (result != 1) {
+        run.join();
+    } else {
+        run.detach();
+    }
+    EXPECT_EQ(result, -1);
+    EXPECT_EQ(RecordsOf(WM_DESTROY).size(), 1u);
 }
 
 TEST_F(HostFramework, SaverCoversThePrimaryScreenAsATopmostPopup) {

@@ -152,6 +152,24 @@ TEST_F(FullScreenSaver, CoversTheScreenDrawsAndClosesWithZero) {
     EXPECT_EQ(process_.ExitCode(), 0u);
 }
 
+TEST_F(FullScreenSaver, SuspendsAfterAnAcceptedCloseDoNotKeepItRunning) {
+    driver::StoreValue("StepsPerSecond", "0");  // the worker is mid-draw when they come
+    for (int run = 0; run < 3; ++run) {
+        driver::ModuleProcess saver;
+        ASSERT_TRUE(saver.Start("/s"));
+        HWND window = driver::FindProcessWindow(saver.Id(), "GyrelClass");
+        ASSERT_NE(window, nullptr);
+        // Posted together, the suspends are handled right after the close is
+        // accepted, while the worker is still in its draw call.
+        PostMessageA(window, WM_CLOSE, 0, 0);
+        PostMessageA(window, WM_SPIRAL_SUSPEND, 0, 0);
+        PostMessageA(window, WM_SPIRAL_SUSPEND, 0, 0);
+        EXPECT_TRUE(saver.WaitForExit(10000)) << "run " << run;
+        EXPECT_EQ(saver.ExitCode(), 0u);
+    }
+    driver::ClearSection();
+}
+
 TEST_F(FullScreenSaver, ResolutionZeroStopsTheCopiesButNotTheFloods) {
     ASSERT_TRUE(Start());
     driver::PumpMessagesFor(1500);  // past the first colour changes
