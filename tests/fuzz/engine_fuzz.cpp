@@ -1,0 +1,188 @@
+// The spiral engine on the software surface under any settings (all seven,
+// any 32-bit values, as CONTROL.INI may hold them), any surface up to a
+// bounded area, any seed, and a bounded script of draw calls, single steps,
+// clock advances and live parameter changes. Whatever it is given, the
+// engine stays defined (the sanitizers watch), hands the surface coordinates
+// within its limits, keeps the centre in its band and the wander going, and
+// releases every region it made.
+//
+// Input, little-endian, zeros past the end: seven int32 (the dialog values
+// of rows 0..5, then ActiveConfig), width and height (uint16 each, reduced to
+// at most 1600 by 1200 and 16384 pixels: a step may copy
+// the whole surface), the seed (uint32), then one byte
+// per event: its low two bits choose the kind and the other six its amount.
+//   0  a draw call of 1000 steps
+//   1  1..64 single steps
+//   2  the clock moved on 0..6300 ms, 100 ms a unit
+//   3  a live parameter: the amount picks the row (0..5, a new target, or
+//      an unknown index); the value, a uint16, follows
+// At most 4000 steps and 10 simulated seconds are run; later events are cut.
+#include <vector>
+
+#include "effect/control_messages.h"
+#include "effect/effect_platform_host.h"
+#include "effect/random.h"
+#include "effect/settings.h"
+#include "effect/soft_surface.h"
+#include "effect/spiral.h"
+#include "effect/spiral_internal.h"
+#include "tests/fuzz/fuzz_support.h"
+
+namespace {
+
+constexpr int kMaxSteps = 4000;
+constexpr uint64_t kMaxTimeMs = 10000;
+constexpr int64_t kMaxArea = 16384;
+constexpr uint16_t kParameterIndices[8] = {0, 1, 2, 3, 4, 5, PARAM_NEW_TARGET, 0xFFFF};
+
+enum class EventKind { Draw, Steps, Advance, Parameter };
+
+struct Event {
+    EventKind kind;
+    uint32_t amount;  // steps, milliseconds or the parameter index
+    uint16_t value;
+};
+
+struct EngineRun {
+    int32_t settings[kSettingsRows];
+    int32_t activeConfig;
+    int32_t width;
+    int32_t height;
+    uint32_t seed;
+    std::vector<Event> events;
+};
+
+EngineRun Decode(FuzzReader& input) {
+    EngineRun run;
+    for (int32_t& value : run.settings) value = input.I32();
+    run.activeConfig = input.I32();
+    run.width = input.U16() % 1601;
+    run.height = input.U16() % 1201;
+    if (int64_t{run.width} * run.height > kMaxArea) run.height = static_cast<int32_t>(kMaxArea / run.width);
+    run.seed = input.U32();
+
+    int steps = 0;
+    uint64_t timeMs = 0;
+    while (!input.Empty()) {
+        const uint8_t byte = input.U8();
+        const uint32_t amount = byte >> 2;
+        Event event{};
+        switch (byte & 3) {
+            case 0:
+                event = {EventKind::Draw, 0, 0};
+                steps += kStepsPerDrawCall;
+                break;
+            case 1:
+                event = {EventKind::Steps, amount + 1, 0};
+                steps += static_cast<int>(amount) + 1;
+                break;
+            case 2:
+                event = {EventKind::Advance, amount * 100, 0};
+                timeMs += event.amount;
+                break;
+            default:
+                event = {EventKind::Parameter, kParameterIndices[amount % 8], input.U16()};
+                break;
+        }
+        if (steps > kMaxSteps || timeMs > kMaxTimeMs) break;
+        run.events.push_back(event);
+    }
+    return run;
+}
+
+bool Within(int64_t value, int64_t limit) { return value >= -limit && value <= limit; }
+
+void CheckedCopyBlock(DrawContext dc, int32_t dx, int32_t dy, int32_t w, int32_t h, int32_t sx,
+                      int32_t sy) {
+    for (int32_t v : {dx, dy, w, h, sx, sy}) FUZZ_CHECK(Within(v, kBlockCoordinateLimit));
+    kSoftDrawOps.copyBlock(dc, dx, dy, w, h, sx, sy);
+}
+
+void CheckedBlackOut(DrawContext dc, int32_t x, int32_t y, int32_t w, int32_t h) {
+    for (int32_t v : {x, y, w, h}) FUZZ_CHECK(Within(v, kBlockCoordinateLimit));
+    kSoftDrawOps.blackOut(dc, x, y, w, h);
+}
+
+DrawRegion CheckedRectRegion(int32_t left, int32_t top, int32_t right, int32_t bottom) {
+    for (int32_t v : {left, top, right, bottom}) FUZZ_CHECK(Within(v, kRegionCoordinateLimit));
+    return kSoftDrawOps.createRectRegion(left, top, right, bottom);
+}
+
+// A mirrored triangle reaches the logical width further.
+DrawRegion CheckedTriangleRegion(const DrawPoint points[3]) {
+    for (int i = 0; i < 3; ++i) {
+        FUZZ_CHECK(Within(points[i].x, kRegionCoordinateLimit + LOGICAL_WIDTH));
+        FUZZ_CHECK(Within(points[i].y, kRegionCoordinateLimit));
+    }
+    return kSoftDrawOps.createTriangleRegion(points);
+}
+
+DrawOps CheckedOps() {
+    DrawOps ops = kSoftDrawOps;
+    ops.copyBlock = CheckedCopyBlock;
+    ops.blackOut = CheckedBlackOut;
+    ops.createRectRegion = CheckedRectRegion;
+    ops.createTriangleRegion = CheckedTriangleRegion;
+    return ops;
+}
+
+// Everything that touches the engine's state, kept together so that it
+// follows the engine's interface in a few lines.
+void DriveEngine(const EngineRun& run, SoftSurface* surface, const DrawOps* ops) {
+    static int windowToken;
+    const EffectWindow window = &windowToken;
+    g_spiral = SpiralState{};
+    HostTimersReset();
+    SeedRandom(run.seed);
+    const int regionsBefore = SoftRegionsAlive();
+
+    SpiralCreate(window, SoftSurfaceContext(surface), ops);
+    for (const Event& event : run.events) {
+        switch (event.kind) {
+            case EventKind::Draw:
+                DrawSpiral();
+                break;
+            case EventKind::Steps:
+                for (uint32_t i = 0; i < event.amount; ++i) {
+                    EnterDrawLock();
+                    SpiralStep(g_spiral.dc);
+                    LeaveDrawLock();
+                }
+                break;
+            case EventKind::Advance:
+                HostAdvanceTime(event.amount);
+                break;
+            case EventKind::Parameter:
+                ApplySpiralParameter(window, event.amount, event.value);
+                break;
+        }
+        FUZZ_CHECK(!HostDrawLockHeld());
+        FUZZ_CHECK(g_spiral.centre.x >= 325 && g_spiral.centre.x <= 474);
+        FUZZ_CHECK(g_spiral.centre.y == LOGICAL_HEIGHT / 2);
+        FUZZ_CHECK(HostTimerRunning(window, TIMER_COUNTDOWN) || HostTimerRunning(window, TIMER_GLIDE));
+    }
+    SpiralRelease();
+    FUZZ_CHECK(SoftRegionsAlive() == regionsBefore);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    FuzzReader input(data, size);
+    const EngineRun run = Decode(input);
+
+    for (int row = 0; row < kSettingsRows; ++row) ApplyDialogValue(row, run.settings[row]);
+    g_spiralSettings.ActiveConfig = run.activeConfig;
+
+    SoftSurface surface;
+    SoftSurfaceInit(&surface, run.width, run.height);
+    for (int32_t y = 0; y < surface.height; ++y) {
+        for (int32_t x = 0; x < surface.width; ++x) {
+            surface.pixels[static_cast<size_t>(y) * surface.width + x] =
+                (static_cast<uint32_t>(x) * 0x010307u + static_cast<uint32_t>(y) * 0x070301u) & 0xFFFFFFu;
+        }
+    }
+    static const DrawOps ops = CheckedOps();
+    DriveEngine(run, &surface, &ops);
+    return 0;
+}
