@@ -8,9 +8,9 @@
 //
 // Input, little-endian, zeros past the end: seven int32 (the dialog values
 // of rows 0..5, then ActiveConfig), width and height (uint16 each, reduced to
-// at most 1600 by 1200 and 16384 pixels: a step may copy
-// the whole surface), the seed (uint32), then one byte
-// per event: its low two bits choose the kind and the other six its amount.
+// the surface's largest side, and the height then to 16384 pixels in all: a
+// step may copy the whole surface), the seed (uint32), then one byte per
+// event: its low two bits choose the kind and the other six its amount.
 //   0  a draw call of 1000 steps
 //   1  1..64 single steps
 //   2  the clock moved on 0..6300 ms, 100 ms a unit
@@ -56,8 +56,8 @@ EngineRun Decode(FuzzReader& input) {
     EngineRun run;
     for (int32_t& value : run.settings) value = input.I32();
     run.activeConfig = input.I32();
-    run.width = input.U16() % 1601;
-    run.height = input.U16() % 1201;
+    run.width = input.U16() % (kSoftSurfaceMaxSide + 1);
+    run.height = input.U16() % (kSoftSurfaceMaxSide + 1);
     if (int64_t{run.width} * run.height > kMaxArea) run.height = static_cast<int32_t>(kMaxArea / run.width);
     run.seed = input.U32();
 
