@@ -3,8 +3,9 @@
 // bounded area, any seed, and a bounded script of draw calls, single steps,
 // clock advances and live parameter changes. Whatever it is given, the
 // engine stays defined (the sanitizers watch), hands the surface coordinates
-// within its limits, keeps the centre in its band and the wander going, and
-// releases every region it made.
+// within its limits, draws and touches its region and brush only under
+// DrawLock while a worker could run, keeps the centre in its band and the
+// wander going, and releases every region and brush it made.
 //
 // Input, little-endian, zeros past the end: seven int32 (the dialog values
 // of rows 0..5, then ActiveConfig), width and height (uint16 each, reduced to
@@ -92,24 +93,50 @@ EngineRun Decode(FuzzReader& input) {
 
 bool Within(int64_t value, int64_t limit) { return value >= -limit && value <= limit; }
 
+// Between creation and release the draw worker may run, so every operation
+// on the picture, the brush or the feed region must then hold DrawLock.
+bool g_workerMayRun = false;
+int g_brushesAlive = 0;
+
+void CheckLocked() { FUZZ_CHECK(!g_workerMayRun || HostDrawLockHeld()); }
+
 void CheckedCopyBlock(DrawContext dc, int32_t dx, int32_t dy, int32_t w, int32_t h, int32_t sx,
                       int32_t sy) {
+    CheckLocked();
     for (int32_t v : {dx, dy, w, h, sx, sy}) FUZZ_CHECK(Within(v, kBlockCoordinateLimit));
     kSoftDrawOps.copyBlock(dc, dx, dy, w, h, sx, sy);
 }
 
 void CheckedBlackOut(DrawContext dc, int32_t x, int32_t y, int32_t w, int32_t h) {
+    CheckLocked();
     for (int32_t v : {x, y, w, h}) FUZZ_CHECK(Within(v, kBlockCoordinateLimit));
     kSoftDrawOps.blackOut(dc, x, y, w, h);
 }
 
+// Soft brushes are plain colours, so only a count shows a leaked or twice
+// deleted brush, as GDI handles would be.
+DrawBrush CheckedCreateSolidBrush(uint32_t colorref) {
+    CheckLocked();
+    ++g_brushesAlive;
+    return kSoftDrawOps.createSolidBrush(colorref);
+}
+
+void CheckedDeleteBrush(DrawBrush brush) {
+    CheckLocked();
+    --g_brushesAlive;
+    FUZZ_CHECK(g_brushesAlive >= 0);
+    kSoftDrawOps.deleteBrush(brush);
+}
+
 DrawRegion CheckedRectRegion(int32_t left, int32_t top, int32_t right, int32_t bottom) {
+    CheckLocked();
     for (int32_t v : {left, top, right, bottom}) FUZZ_CHECK(Within(v, kRegionCoordinateLimit));
     return kSoftDrawOps.createRectRegion(left, top, right, bottom);
 }
 
 // A mirrored triangle reaches the logical width further.
 DrawRegion CheckedTriangleRegion(const DrawPoint points[3]) {
+    CheckLocked();
     for (int i = 0; i < 3; ++i) {
         FUZZ_CHECK(Within(points[i].x, kRegionCoordinateLimit + LOGICAL_WIDTH));
         FUZZ_CHECK(Within(points[i].y, kRegionCoordinateLimit));
@@ -117,26 +144,47 @@ DrawRegion CheckedTriangleRegion(const DrawPoint points[3]) {
     return kSoftDrawOps.createTriangleRegion(points);
 }
 
-DrawOps CheckedOps() {
-    DrawOps ops = kSoftDrawOps;
-    ops.copyBlock = CheckedCopyBlock;
-    ops.blackOut = CheckedBlackOut;
-    ops.createRectRegion = CheckedRectRegion;
-    ops.createTriangleRegion = CheckedTriangleRegion;
-    return ops;
+void CheckedUnionRegion(DrawRegion destination, DrawRegion other) {
+    CheckLocked();
+    kSoftDrawOps.unionRegion(destination, other);
 }
+
+void CheckedDeleteRegion(DrawRegion region) {
+    CheckLocked();
+    kSoftDrawOps.deleteRegion(region);
+}
+
+bool CheckedPointInRegion(DrawRegion region, int32_t x, int32_t y) {
+    CheckLocked();
+    return kSoftDrawOps.pointInRegion(region, x, y);
+}
+
+// The flood paints with the one brush the engine holds.
+void CheckedFillRegion(DrawContext dc, DrawRegion region, DrawBrush brush) {
+    CheckLocked();
+    FUZZ_CHECK(g_brushesAlive == 1);
+    kSoftDrawOps.fillRegion(dc, region, brush);
+}
+
+const DrawOps kCheckedOps = {
+    CheckedCopyBlock,  CheckedBlackOut,       CheckedCreateSolidBrush, CheckedDeleteBrush,
+    CheckedRectRegion, CheckedTriangleRegion, CheckedUnionRegion,      CheckedDeleteRegion,
+    CheckedPointInRegion, CheckedFillRegion,
+};
 
 // Everything that touches the engine's state, kept together so that it
 // follows the engine's interface in a few lines.
-void DriveEngine(const EngineRun& run, SoftSurface* surface, const DrawOps* ops) {
+void DriveEngine(const EngineRun& run, SoftSurface* surface) {
     static int windowToken;
     const EffectWindow window = &windowToken;
     g_spiral = SpiralState{};
     HostTimersReset();
     SeedRandom(run.seed);
     const int regionsBefore = SoftRegionsAlive();
+    g_brushesAlive = 0;
 
-    SpiralCreate(window, SoftSurfaceContext(surface), ops);
+    SpiralCreate(window, SoftSurfaceContext(surface), &kCheckedOps);
+    g_workerMayRun = true;
     for (const Event& event : run.events) {
         switch (event.kind) {
             case EventKind::Draw:
@@ -161,8 +209,10 @@ void DriveEngine(const EngineRun& run, SoftSurface* surface, const DrawOps* ops)
         FUZZ_CHECK(g_spiral.centre.y == LOGICAL_HEIGHT / 2);
         FUZZ_CHECK(HostTimerRunning(window, TIMER_COUNTDOWN) || HostTimerRunning(window, TIMER_GLIDE));
     }
+    g_workerMayRun = false;
     SpiralRelease();
     FUZZ_CHECK(SoftRegionsAlive() == regionsBefore);
+    FUZZ_CHECK(g_brushesAlive == 0);
 }
 
 }  // namespace
@@ -182,7 +232,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 (static_cast<uint32_t>(x) * 0x010307u + static_cast<uint32_t>(y) * 0x070301u) & 0xFFFFFFu;
         }
     }
-    static const DrawOps ops = CheckedOps();
-    DriveEngine(run, &surface, &ops);
+    DriveEngine(run, &surface);
     return 0;
 }
