@@ -205,6 +205,7 @@ void DriveEngine(const EngineRun& run, SoftSurface* surface) {
                 break;
         }
         FUZZ_CHECK(!HostDrawLockHeld());
+        // The wander's band: 325 plus less than 150.
         FUZZ_CHECK(g_spiral.centre.x >= 325 && g_spiral.centre.x <= 474);
         FUZZ_CHECK(g_spiral.centre.y == LOGICAL_HEIGHT / 2);
         FUZZ_CHECK(HostTimerRunning(window, TIMER_COUNTDOWN) || HostTimerRunning(window, TIMER_GLIDE));
