@@ -1,12 +1,13 @@
 #!/bin/sh
-# Sets everything up, builds, and runs every test: the host unit tests, then
-# the real module under Wine (32-bit in full, 64-bit smoke tests) inside a
-# private Wine session.
+# Sets everything up, builds, and runs every test: the host unit tests, a
+# short run of the fuzz targets, then the real module under Wine (32-bit in
+# full, 64-bit smoke tests) inside a private Wine session.
 set -eu
 cd "$(dirname "$0")/.."
 sh tools/bootstrap.sh
 sh tools/build.sh
 ctest --test-dir build/host --output-on-failure
+sh tools/run_fuzz.sh
 python3 tools/wine_session.py -- sh -c \
     'ctest --test-dir build/win32 --output-on-failure && ctest --test-dir build/win64 --output-on-failure'
 echo "check: all tests passed"
