@@ -1,7 +1,9 @@
 #!/bin/sh
 # Installs everything Gyrel needs to build, run and test on Debian 12:
 # the MinGW-w64 cross compilers, Wine (with its 32-bit half), a virtual X
-# server, CMake, GoogleTest and the image libraries of the reference renderer.
+# server, CMake, GoogleTest, the image libraries of the reference renderer,
+# and for the X11 hack Xlib with its extensions library, XScreenSaver (the
+# daemon and its image helper) and xrestop.
 # Safe to run again: when every package is present it only checks and exits.
 set -eu
 
@@ -9,7 +11,8 @@ PACKAGES="build-essential cmake make pkg-config git python3 ca-certificates \
 g++-mingw-w64-i686 g++-mingw-w64-x86-64 \
 wine wine32:i386 wine64 fonts-wine \
 xvfb x11-utils xdotool imagemagick \
-libgtest-dev googletest libpng-dev libgif-dev"
+libgtest-dev googletest libpng-dev libgif-dev \
+libx11-dev libxext-dev xscreensaver xscreensaver-data xrestop"
 
 if [ "$(id -u)" -eq 0 ]; then SUDO=""; else SUDO="sudo"; fi
 
