@@ -1,6 +1,7 @@
 #include "x11/hack_window.h"
 
 #include <poll.h>
+#include <unistd.h>
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
@@ -72,6 +73,10 @@ void CreateOwnWindow(Display* display, HackWindow* hack) {
     XStoreName(display, hack->window, "Gyrel");
     XClassHint classHint{const_cast<char*>("gyrel"), const_cast<char*>("Gyrel")};
     XSetClassHint(display, hack->window, &classHint);
+    // Lets window managers and xrestop tie the window to this process.
+    const long pid = static_cast<long>(getpid());
+    XChangeProperty(display, hack->window, XInternAtom(display, "_NET_WM_PID", False), XA_CARDINAL, 32,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(&pid), 1);
     hack->deleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
     XSetWMProtocols(display, hack->window, &hack->deleteWindow, 1);
     XMapWindow(display, hack->window);

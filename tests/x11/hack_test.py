@@ -11,7 +11,6 @@ pattern, so a server that shows something else fails the test instead of
 passing it vacuously.
 """
 import os
-import select
 import signal
 import subprocess
 import sys
@@ -19,6 +18,8 @@ import tempfile
 import time
 import unittest
 import xml.dom.minidom
+
+from xvfb import Xvfb
 
 GYREL = PROBE = XML = None
 SCREEN = (640, 480)
@@ -30,49 +31,6 @@ STILL = ["--delay", "10000000"]
 
 def grid(width, height):
     return [(x, y) for y in range(STEP // 2, height, STEP) for x in range(STEP // 2, width, STEP)]
-
-
-def free_display():
-    """A display number no server on this machine uses. Xvfb takes over the
-    socket of a display in use without a word, so look before choosing."""
-    start = 200 + os.getpid() % 500
-    for n in range(start, start + 300):
-        if not os.path.exists(f"/tmp/.X11-unix/X{n}") and not os.path.exists(f"/tmp/.X{n}-lock"):
-            return n
-    raise RuntimeError("no free display number")
-
-
-class Xvfb:
-    """A private X server, ready when made."""
-
-    def __init__(self, *extra):
-        read_end, write_end = os.pipe()
-        number = free_display()
-        self.process = subprocess.Popen(
-            ["Xvfb", f":{number}", "-displayfd", str(write_end), "-nolisten", "tcp",
-             "-nolisten", "local", "-noreset", "-screen", "0", f"{SCREEN[0]}x{SCREEN[1]}x24", *extra],
-            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(write_end)
-        # The number comes in two writes, the digits and then a newline; a
-        # server whose second write finds the pipe closed ends itself.
-        answer = b""
-        end = time.monotonic() + 30
-        while not answer.endswith(b"\n") and time.monotonic() < end:
-            ready, _, _ = select.select([read_end], [], [], max(0, end - time.monotonic()))
-            chunk = os.read(read_end, 64) if ready else b""
-            if not chunk:
-                break
-            answer += chunk
-        os.close(read_end)
-        answer = answer.decode().strip()
-        self.display = f":{number}"
-        if answer != str(number):
-            self.stop()
-            raise RuntimeError(f"Xvfb did not start on {self.display}")
-
-    def stop(self):
-        self.process.terminate()
-        self.process.wait(timeout=30)  # its socket must be gone before the number is reused
 
 
 def probe(display, *args):
@@ -99,7 +57,7 @@ def share_equal(a, b):
 class HackTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.server = Xvfb()
+        cls.server = Xvfb(*SCREEN)
         cls.home = tempfile.TemporaryDirectory()
 
     @classmethod
@@ -178,7 +136,7 @@ class HackTest(unittest.TestCase):
         # The settings dialog's preview hands its window over by id; the
         # daemon hands its own over in XSCREENSAVER_WINDOW. The second server
         # lacks MIT-SHM, so the picture travels in ordinary requests.
-        plain = Xvfb("-extension", "MIT-SHM")
+        plain = Xvfb(*SCREEN, "-extension", "MIT-SHM")
         self.addCleanup(plain.stop)
         for how, display in (("--window-id", self.server.display), ("$XSCREENSAVER_WINDOW", plain.display)):
             with self.subTest(how=how):
