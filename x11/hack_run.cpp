@@ -129,7 +129,7 @@ int RunHack(const HackOptions& options) {
     if (WaitUntilShown(&hack, stopFd)) {
         const PixelFormat format(hack.visual->red_mask, hack.visual->green_mask, hack.visual->blue_mask,
                                  hack.depth);
-        static SoftSurface surface;  // large; kept off the stack
+        SoftSurface surface{};
         SoftSurfaceInit(&surface, hack.width, hack.height);
         hack.resized = false;
         if (LoadStartPicture(&hack, format, stopFd, &surface)) {
@@ -138,7 +138,6 @@ int RunHack(const HackOptions& options) {
             code = DrawFrames(&hack, options, format, stopFd, &surface);
             SpiralDriverStop();
         }
-        surface = SoftSurface{};
     }
     CloseHackWindow(&hack);
     XCloseDisplay(display);
