@@ -2,9 +2,10 @@
 # Installs everything Gyrel needs to build, run and test on Debian 12:
 # the MinGW-w64 cross compilers, Wine (with its 32-bit half), a virtual X
 # server, CMake, GoogleTest, the image libraries of the reference renderer,
-# and clang with libFuzzer and the sanitizer runtimes (libclang-rt-14-dev, a
+# clang with libFuzzer and the sanitizer runtimes (libclang-rt-14-dev, a
 # mere recommendation of clang's) and llvm-symbolizer (llvm-14) for the fuzz
-# targets.
+# targets, and for the X11 hack Xlib with its extensions library,
+# XScreenSaver (the daemon and its image helper) and xrestop.
 # Safe to run again: when every package is present it only checks and exits.
 set -eu
 
@@ -13,7 +14,8 @@ g++-mingw-w64-i686 g++-mingw-w64-x86-64 \
 wine wine32:i386 wine64 fonts-wine \
 xvfb x11-utils xdotool imagemagick \
 libgtest-dev googletest libpng-dev libgif-dev \
-clang libclang-rt-14-dev llvm-14"
+clang libclang-rt-14-dev llvm-14 \
+libx11-dev libxext-dev xscreensaver xscreensaver-data xrestop"
 
 if [ "$(id -u)" -eq 0 ]; then SUDO=""; else SUDO="sudo"; fi
 

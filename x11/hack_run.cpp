@@ -1,0 +1,145 @@
+#include "x11/hack_run.h"
+
+#include <unistd.h>
+
+#include <X11/Xlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <string>
+
+#include "effect/soft_surface.h"
+#include "x11/fps_overlay.h"
+#include "x11/frame_budget.h"
+#include "x11/hack_window.h"
+#include "x11/pixel_format.h"
+#include "x11/screen_image.h"
+#include "x11/spiral_driver.h"
+#include "x11/start_picture.h"
+#include "x11/stop_signals.h"
+#include "x11/surface_resize.h"
+#include "x11/x_errors.h"
+
+namespace {
+
+constexpr int64_t kNsPerMicrosecond = 1000;
+// Beyond the delay, the longest gap between frames that still counts in
+// full towards the steps owed.
+constexpr int64_t kGapAllowanceNs = 250000000;
+
+int64_t NowNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+int Fail(const std::string& message) {
+    std::fprintf(stderr, "gyrel: %s\n", message.c_str());
+    return 1;
+}
+
+// The frames, from the first put to the stop. The surface and image are
+// sized to the window (up to the surface's limit).
+int DrawFrames(HackWindow* hack, const HackOptions& options, const PixelFormat& format, int stopFd,
+               SoftSurface* surface) {
+    Display* display = hack->display;
+    ScreenImage image;
+    if (!image.Create(display, hack->visual, hack->depth, surface->width, surface->height)) {
+        return Fail("not enough memory for a picture of the window");
+    }
+    const GC gc = XCreateGC(display, hack->window, 0, nullptr);
+    FpsOverlay overlay;
+    if (options.showFps) overlay.Open(display, hack->window, format.PixelOf(0), format.PixelOf(0xFFFFFF));
+
+    const int64_t delayNs = options.delayMicroseconds * kNsPerMicrosecond;
+    FrameBudget budget(kHackStepsPerSecond, SpiralStepsPerBatch(), delayNs + kGapAllowanceNs);
+    auto put = [&]() {
+        format.SurfaceToImage(*surface, image.image());
+        image.Put(hack->window, gc);
+        if (options.showFps) overlay.Draw(hack->window);
+        // The server has read the image before it is written again.
+        XSync(display, False);
+        hack->exposed = false;
+    };
+    // A new size or an exposure is answered at once, not at the next frame,
+    // which may be seconds away.
+    auto follow = [&]() {
+        if (hack->resized) {
+            hack->resized = false;
+            ResizeKeepingPicture(surface, hack->width, hack->height);
+            if (!image.Create(display, hack->visual, hack->depth, surface->width, surface->height)) {
+                return false;
+            }
+            hack->exposed = true;
+        }
+        if (hack->exposed && !hack->gone) put();
+        return true;
+    };
+
+    int code = 0;
+    int64_t last = NowNs();
+    put();
+    while (!hack->gone && !StopRequested()) {
+        // Sleep out the delay, and on until a batch of steps is due, so that
+        // a wake-up always has something to draw.
+        const int64_t wakeNs = NowNs() + std::max(delayNs, budget.NsUntilNextBatch());
+        for (int64_t now = NowNs(); now < wakeNs && !hack->gone && !StopRequested(); now = NowNs()) {
+            WaitForEvents(hack, stopFd, wakeNs - now);
+            if (!follow()) {
+                code = Fail("not enough memory for a picture of the window");
+                break;
+            }
+        }
+        if (code != 0 || hack->gone || StopRequested()) break;
+
+        const int64_t now = NowNs();
+        const FrameBudget::Share share = budget.Take(now - last);
+        last = now;
+        for (int64_t i = 0; i < share.batches; ++i) SpiralDriverDrawBatch();
+        SpiralDriverAdvanceClock(share.milliseconds);
+        if (options.showFps) overlay.Count(share.batches * SpiralStepsPerBatch(), now);
+        if (share.batches > 0) put();
+    }
+    image.Release();
+    XFreeGC(display, gc);
+    overlay.Close();
+    return code;
+}
+
+}  // namespace
+
+int RunHack(const HackOptions& options) {
+    const int stopFd = InstallStopSignals();
+    Display* display = XOpenDisplay(options.display.empty() ? nullptr : options.display.c_str());
+    if (display == nullptr) {
+        const char* name = options.display.empty() ? XDisplayName(nullptr) : options.display.c_str();
+        return Fail(std::string("cannot open display '") + name + "'");
+    }
+    InstallXErrorHandlers();
+
+    HackWindow hack;
+    std::string problem;
+    if (!OpenHackWindow(display, options, &hack, &problem)) {
+        XCloseDisplay(display);
+        return Fail(problem);
+    }
+    int code = 0;
+    if (WaitUntilShown(&hack, stopFd)) {
+        const PixelFormat format(hack.visual->red_mask, hack.visual->green_mask, hack.visual->blue_mask,
+                                 hack.depth);
+        SoftSurface surface{};
+        SoftSurfaceInit(&surface, hack.width, hack.height);
+        hack.resized = false;
+        if (LoadStartPicture(&hack, format, stopFd, &surface)) {
+            const uint32_t seed = static_cast<uint32_t>(std::time(nullptr)) ^ static_cast<uint32_t>(getpid());
+            SpiralDriverStart(&surface, options.settings, seed);
+            code = DrawFrames(&hack, options, format, stopFd, &surface);
+            SpiralDriverStop();
+        }
+    }
+    CloseHackWindow(&hack);
+    XCloseDisplay(display);
+    return code;
+}

@@ -1,0 +1,182 @@
+#include "x11/hack_window.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
+#include "x11/stop_signals.h"
+#include "x11/x_errors.h"
+
+namespace {
+
+constexpr int kOwnWidth = 800;
+constexpr int kOwnHeight = 600;
+constexpr int64_t kShowLimitNs = 5000000000;
+
+std::string Hex(unsigned long id) {
+    char text[32];
+    std::snprintf(text, sizeof text, "0x%lx", id);
+    return text;
+}
+
+bool UsableVisual(const Visual* visual) {
+    return visual != nullptr && (visual->c_class == TrueColor || visual->c_class == DirectColor) &&
+           visual->red_mask != 0 && visual->green_mask != 0 && visual->blue_mask != 0;
+}
+
+bool AdoptWindow(Display* display, Window window, HackWindow* hack, std::string* problem) {
+    XWindowAttributes attributes;
+    bool ok;
+    {
+        XErrorTrap trap(display);
+        ok = XGetWindowAttributes(display, window, &attributes) != 0 && !trap.Failed();
+    }
+    if (!ok) {
+        *problem = "there is no window " + Hex(window);
+        return false;
+    }
+    hack->window = window;
+    hack->visual = attributes.visual;
+    hack->depth = attributes.depth;
+    hack->width = attributes.width;
+    hack->height = attributes.height;
+    hack->shown = attributes.map_state == IsViewable;
+    // Several clients may watch one window for these; none of them takes
+    // the window's input away from its owner.
+    XSelectInput(display, window, StructureNotifyMask | ExposureMask);
+    return true;
+}
+
+void CreateOwnWindow(Display* display, HackWindow* hack) {
+    const int screen = DefaultScreen(display);
+    hack->own = true;
+    hack->visual = DefaultVisual(display, screen);
+    hack->depth = DefaultDepth(display, screen);
+    hack->width = std::min(kOwnWidth, DisplayWidth(display, screen));
+    hack->height = std::min(kOwnHeight, DisplayHeight(display, screen));
+    XSetWindowAttributes attributes{};
+    // No background: until the first frame the window shows what was on the
+    // screen under it, which is what the spiral then starts from.
+    attributes.background_pixmap = None;
+    attributes.event_mask = StructureNotifyMask | ExposureMask;
+    hack->window = XCreateWindow(display, RootWindow(display, screen), 0, 0,
+                                 static_cast<unsigned>(hack->width), static_cast<unsigned>(hack->height), 0,
+                                 hack->depth, InputOutput, hack->visual, CWBackPixmap | CWEventMask,
+                                 &attributes);
+    XStoreName(display, hack->window, "Gyrel");
+    XClassHint classHint{const_cast<char*>("gyrel"), const_cast<char*>("Gyrel")};
+    XSetClassHint(display, hack->window, &classHint);
+    // Lets window managers and xrestop tie the window to this process.
+    const long pid = static_cast<long>(getpid());
+    XChangeProperty(display, hack->window, XInternAtom(display, "_NET_WM_PID", False), XA_CARDINAL, 32,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(&pid), 1);
+    hack->deleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
+    XSetWMProtocols(display, hack->window, &hack->deleteWindow, 1);
+    XMapWindow(display, hack->window);
+}
+
+void HandleEvent(HackWindow* hack, const XEvent& event) {
+    if (event.xany.window != hack->window) return;
+    switch (event.type) {
+        case Expose:
+            hack->shown = true;
+            hack->exposed = true;
+            break;
+        case ConfigureNotify:
+            if (event.xconfigure.width != hack->width || event.xconfigure.height != hack->height) {
+                hack->width = event.xconfigure.width;
+                hack->height = event.xconfigure.height;
+                hack->resized = true;
+            }
+            break;
+        case DestroyNotify:
+            hack->gone = true;
+            break;
+        case ClientMessage:
+            if (static_cast<Atom>(event.xclient.data.l[0]) == hack->deleteWindow && hack->own) {
+                hack->gone = true;
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+void HandlePending(HackWindow* hack) {
+    while (XPending(hack->display) > 0) {
+        XEvent event;
+        XNextEvent(hack->display, &event);
+        HandleEvent(hack, event);
+    }
+    if (XTargetGone()) hack->gone = true;
+}
+
+}  // namespace
+
+bool OpenHackWindow(Display* display, const HackOptions& options, HackWindow* hack,
+                    std::string* problem) {
+    *hack = HackWindow{};
+    hack->display = display;
+    bool ok = true;
+    if (options.target == TargetKind::WindowId) {
+        ok = AdoptWindow(display, options.windowId, hack, problem);
+    } else if (options.target == TargetKind::Root) {
+        const char* named = std::getenv("XSCREENSAVER_WINDOW");
+        unsigned long id = 0;
+        if (named != nullptr && *named != '\0') {
+            if (!ParseWindowId(named, &id)) {
+                *problem = std::string("XSCREENSAVER_WINDOW holds no window id: '") + named + "'";
+                return false;
+            }
+            ok = AdoptWindow(display, id, hack, problem);
+        } else {
+            ok = AdoptWindow(display, DefaultRootWindow(display), hack, problem);
+            hack->realRoot = true;
+        }
+    } else {
+        CreateOwnWindow(display, hack);
+    }
+    if (ok && !UsableVisual(hack->visual)) {
+        *problem = "the window's visual has no red, green and blue channels (TrueColor needed)";
+        CloseHackWindow(hack);
+        return false;
+    }
+    return ok;
+}
+
+void CloseHackWindow(HackWindow* hack) {
+    if (hack->own && hack->window != 0) {
+        XErrorTrap trap(hack->display);  // it may be gone already
+        XDestroyWindow(hack->display, hack->window);
+    }
+    hack->window = 0;
+}
+
+void WaitForEvents(HackWindow* hack, int stopFd, int64_t timeoutNs) {
+    HandlePending(hack);
+    XFlush(hack->display);
+    if (hack->gone || StopRequested() || XPending(hack->display) > 0) return;
+    pollfd fds[2] = {{ConnectionNumber(hack->display), POLLIN, 0}, {stopFd, POLLIN, 0}};
+    const int64_t ms = (timeoutNs + 999999) / 1000000;
+    const int timeoutMs = ms > 60000 ? 60000 : static_cast<int>(ms);
+    poll(fds, stopFd >= 0 ? 2 : 1, timeoutMs);
+    HandlePending(hack);
+}
+
+bool WaitUntilShown(HackWindow* hack, int stopFd) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point end = Clock::now() + std::chrono::nanoseconds(kShowLimitNs);
+    while (!hack->shown && !hack->gone && !StopRequested()) {
+        const int64_t left = std::chrono::duration_cast<std::chrono::nanoseconds>(end - Clock::now()).count();
+        if (left <= 0) break;
+        WaitForEvents(hack, stopFd, left);
+    }
+    return !hack->gone && !StopRequested();
+}

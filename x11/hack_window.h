@@ -1,0 +1,47 @@
+// The window the hack draws in (its own, the root, or one handed over), and
+// what the server says happens to it.
+#pragma once
+
+#include <X11/Xlib.h>
+
+#include <cstdint>
+#include <string>
+
+#include "x11/options.h"
+
+struct HackWindow {
+    Display* display = nullptr;
+    Window window = 0;
+    bool own = false;       // created here, destroyed on the way out
+    bool realRoot = false;  // the screen's root itself, not a stand-in
+    Visual* visual = nullptr;
+    int depth = 0;
+    int width = 0;
+    int height = 0;
+    Atom deleteWindow = 0;  // the window manager's close request
+
+    // From events and errors, for the frame loop to act on.
+    bool shown = false;    // exposed at least once
+    bool exposed = false;  // needs the picture again
+    bool resized = false;  // width and height have changed
+    bool gone = false;     // destroyed, or closed by the user
+};
+
+// Finds or makes the window the options ask for and watches it for size
+// changes, exposure and destruction. An own window is mapped but may not be
+// shown yet (WaitUntilShown). False, with the reason, when the window does
+// not exist or its visual has no red, green and blue channels.
+bool OpenHackWindow(Display* display, const HackOptions& options, HackWindow* hack,
+                    std::string* problem);
+
+// Destroys an own window; leaves any other alone.
+void CloseHackWindow(HackWindow* hack);
+
+// Handles the events already received, then waits up to timeoutNs for more
+// (or for a byte on stopFd, if not -1) and handles those.
+void WaitForEvents(HackWindow* hack, int stopFd, int64_t timeoutNs);
+
+// Waits, at most a few seconds, until a window manager has shown an own
+// window; at once for any other. False if a stop signal or the window's end
+// came first.
+bool WaitUntilShown(HackWindow* hack, int stopFd);

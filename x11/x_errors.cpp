@@ -1,0 +1,56 @@
+#include "x11/x_errors.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+bool g_targetGone = false;
+int g_trapDepth = 0;
+int g_trappedErrors = 0;
+
+int OnXError(Display* display, XErrorEvent* error) {
+    if (g_trapDepth > 0) {
+        ++g_trappedErrors;
+        return 0;
+    }
+    if (error->error_code == BadWindow || error->error_code == BadDrawable) {
+        g_targetGone = true;
+        return 0;
+    }
+    char text[256];
+    XGetErrorText(display, error->error_code, text, sizeof text);
+    std::fprintf(stderr, "gyrel: X error: %s (request %d.%d, resource 0x%lx)\n", text,
+                 error->request_code, error->minor_code, error->resourceid);
+    return 0;
+}
+
+int OnXIOError(Display*) {
+    // Xlib ends the process if this returns; say why first.
+    std::fputs("gyrel: lost the connection to the X server\n", stderr);
+    std::exit(1);
+}
+
+}  // namespace
+
+void InstallXErrorHandlers() {
+    XSetErrorHandler(OnXError);
+    XSetIOErrorHandler(OnXIOError);
+}
+
+bool XTargetGone() { return g_targetGone; }
+
+XErrorTrap::XErrorTrap(Display* display) : display_(display) {
+    XSync(display_, False);  // earlier requests' errors are not ours
+    if (g_trapDepth++ == 0) g_trappedErrors = 0;
+}
+
+XErrorTrap::~XErrorTrap() {
+    XSync(display_, False);
+    --g_trapDepth;
+}
+
+bool XErrorTrap::Failed() {
+    XSync(display_, False);
+    return g_trappedErrors > 0;
+}

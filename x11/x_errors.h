@@ -1,0 +1,30 @@
+// X errors arrive late and out of line; the hack's window can vanish at any
+// moment (the daemon or the settings dialog destroys it). Errors that say a
+// window or drawable is gone end the hack cleanly instead of killing it.
+#pragma once
+
+#include <X11/Xlib.h>
+
+// Installs the error and I/O error handlers. A lost connection ends the
+// process with exit code 1 and a message.
+void InstallXErrorHandlers();
+
+// True once an error has said that a window or drawable no longer exists.
+bool XTargetGone();
+
+// Counts the errors of the requests made while it lives, instead of
+// reporting them: for requests that may fail by design (attaching shared
+// memory, reading a window that may be off screen).
+class XErrorTrap {
+public:
+    explicit XErrorTrap(Display* display);
+    ~XErrorTrap();
+    XErrorTrap(const XErrorTrap&) = delete;
+    XErrorTrap& operator=(const XErrorTrap&) = delete;
+    // Waits for the server to answer everything sent so far; true if any of
+    // it failed.
+    bool Failed();
+
+private:
+    Display* display_;
+};
