@@ -54,16 +54,19 @@ void Paint(SoftSurface* s) {
     }
 }
 
+// The benchmark's one spiral.
+SpiralState g_benchSpiral;
+
 void Start(SoftSurface* surface, const DrawOps* ops) {
     for (int row = 0; row < kSettingsRows; ++row) {
         ApplyDialogValue(row, kSettingDefinitions[row].defaultValue);
     }
-    g_spiral = SpiralState{};
+    g_benchSpiral = SpiralState{};
     HostTimersReset();
     Paint(surface);
     static int window;
     SeedRandom(1996);
-    SpiralCreate(&window, SoftSurfaceContext(surface), ops);
+    SpiralCreate(&g_benchSpiral, &window, SoftSurfaceContext(surface), ops);
 }
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
@@ -76,15 +79,15 @@ void Measure(int32_t width, int32_t height, int calls) {
     // The engine as it runs: a warm-up call, then the timed ones, counting
     // every allocation made meanwhile.
     Start(&surface, &kSoftDrawOps);
-    DrawSpiral();
+    DrawSpiral(&g_benchSpiral);
     const unsigned long long callsBefore = AllocationCalls();
     const unsigned long long bytesBefore = AllocatedBytes();
     const Clock::time_point engineStart = Clock::now();
-    for (int i = 0; i < calls; ++i) DrawSpiral();
+    for (int i = 0; i < calls; ++i) DrawSpiral(&g_benchSpiral);
     const double engineSeconds = Seconds(Clock::now() - engineStart);
     const unsigned long long allocations = AllocationCalls() - callsBefore;
     const unsigned long long bytes = AllocatedBytes() - bytesBefore;
-    SpiralRelease();
+    SpiralRelease(&g_benchSpiral);
 
     // The same run again, recording its block operations...
     std::vector<BlockOp> recording;
@@ -93,10 +96,10 @@ void Measure(int32_t width, int32_t height, int calls) {
     static DrawOps recordingOps;
     recordingOps = RecordingOps();
     Start(&surface, &recordingOps);
-    DrawSpiral();
+    DrawSpiral(&g_benchSpiral);
     const size_t warmUp = recording.size();
-    for (int i = 0; i < calls; ++i) DrawSpiral();
-    SpiralRelease();
+    for (int i = 0; i < calls; ++i) DrawSpiral(&g_benchSpiral);
+    SpiralRelease(&g_benchSpiral);
 
     // ...replayed bare on the same start picture.
     Paint(&surface);

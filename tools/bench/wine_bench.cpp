@@ -37,8 +37,8 @@ std::atomic<long> g_drawCalls{0};
 std::vector<Copy> g_recorded;
 size_t g_recordLimit = 0;
 
-void CountedDraw() {
-    DrawSpiral();
+void CountedDraw(HWND window) {
+    DrawSpiralInWindow(window);
     ++g_drawCalls;
 }
 
@@ -109,13 +109,12 @@ HostFigures MeasureHost(HostKind kind, HWND parent, double seconds, const char* 
     saver.parentWindow = parent;
     g_spiralSettings.StepsPerSecond = stepsPerSecond;
     HostWindow = nullptr;
-    WorkerThread = nullptr;
     g_drawCalls = 0;
 
     HostFigures figures{0, 0};
     std::atomic<bool> hostEnded{false};
     std::thread timer([&] {
-        for (int waited = 0; HostWindow == nullptr || WorkerThread == nullptr; ++waited) {
+        for (int waited = 0; HostWindow == nullptr || HostWorker(HostWindow) == nullptr; ++waited) {
             if (hostEnded.load() || waited > 10000) {
                 std::printf("%-8s the host window or its worker never appeared\n", name);
                 return;
@@ -124,13 +123,13 @@ HostFigures MeasureHost(HostKind kind, HWND parent, double seconds, const char* 
         }
         Sleep(500);  // let it settle
         long start = g_drawCalls.load();
-        double cpu0 = ThreadSeconds(WorkerThread);
+        double cpu0 = ThreadSeconds(HostWorker(HostWindow));
         LARGE_INTEGER frequency, t0, t1;
         QueryPerformanceFrequency(&frequency);
         QueryPerformanceCounter(&t0);
         Sleep(static_cast<DWORD>(seconds * 1000));
         long end = g_drawCalls.load();
-        double cpu1 = ThreadSeconds(WorkerThread);
+        double cpu1 = ThreadSeconds(HostWorker(HostWindow));
         QueryPerformanceCounter(&t1);
         double elapsed = double(t1.QuadPart - t0.QuadPart) / frequency.QuadPart;
         figures.stepsPerSecond = (end - start) * 1000.0 / elapsed;
@@ -159,10 +158,11 @@ std::vector<Copy> RecordCopies(HWND window, size_t count) {
     g_recorded.clear();
     g_recordLimit = count;
     SeedRandom(1234);
-    SpiralCreate(window, GetMappedDC(window), &recording);
-    while (g_recorded.size() < count) DrawSpiral();
-    HDC dc = static_cast<HDC>(g_spiral.dc);
-    SpiralRelease();
+    SpiralState spiral{};
+    HDC dc = GetMappedDC(window);
+    SpiralCreate(&spiral, window, dc, &recording);
+    while (g_recorded.size() < count) DrawSpiral(&spiral);
+    SpiralRelease(&spiral);
     ReleaseDC(window, dc);
     KillTimer(window, TIMER_COUNTDOWN);
     return g_recorded;
