@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "effect/spiral.h"
+
 namespace {
 
 HDC AsDc(DrawContext dc) { return static_cast<HDC>(dc); }
@@ -28,6 +30,11 @@ void GdiCopyBlock(DrawContext dc, int32_t dx, int32_t dy, int32_t w, int32_t h, 
     POINT source[2] = {{sx, sy}, {ClampedSum(sx, w), ClampedSum(sy, h)}};
     LPtoDP(AsDc(dc), source, 2);
     if (source[0].x == source[1].x || source[0].y == source[1].y) return;
+    BitBlt(AsDc(dc), dx, dy, w, h, AsDc(dc), sx, sy, SRCCOPY);
+}
+
+void GdiCopyBlockFullScale(DrawContext dc, int32_t dx, int32_t dy, int32_t w, int32_t h,
+                           int32_t sx, int32_t sy) {
     BitBlt(AsDc(dc), dx, dy, w, h, AsDc(dc), sx, sy, SRCCOPY);
 }
 
@@ -70,3 +77,16 @@ const DrawOps kGdiDrawOps = {
     GdiCreateRectRegion, GdiCreateTriangleRegion, GdiUnionRegion, GdiDeleteRegion,
     GdiPointInRegion,    GdiFillRegion,
 };
+
+const DrawOps kGdiDrawOpsFullScale = {
+    GdiCopyBlockFullScale, GdiBlackOut,        GdiCreateSolidBrush, GdiDeleteBrush,
+    GdiCreateRectRegion,   GdiCreateTriangleRegion, GdiUnionRegion, GdiDeleteRegion,
+    GdiPointInRegion,      GdiFillRegion,
+};
+
+const DrawOps* GdiDrawOpsFor(int width, int height) {
+    // At a scale of one or more, two logical coordinates a unit or more apart
+    // round to different device pixels.
+    const bool fullScale = width >= LOGICAL_WIDTH && height >= LOGICAL_HEIGHT;
+    return fullScale ? &kGdiDrawOpsFullScale : &kGdiDrawOps;
+}

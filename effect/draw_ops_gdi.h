@@ -6,3 +6,13 @@
 #include "effect/draw_ops.h"
 
 extern const DrawOps kGdiDrawOps;
+
+// The same operations for a drawing context that maps the logical space
+// onto at least as many device pixels in each direction (a full screen):
+// there a block of any size has device pixels, and the copy needs no
+// guard against one that has none.
+extern const DrawOps kGdiDrawOpsFullScale;
+
+// The operations for a drawing context whose client area is width by height
+// device pixels.
+const DrawOps* GdiDrawOpsFor(int width, int height);

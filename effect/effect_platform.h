@@ -14,8 +14,9 @@ using EffectWindow = void*;
 
 struct SpiralState;
 
-// DrawLock, one per spiral: held by the worker for one step or one colour
-// change, and by the UI thread for each glide tick, parameter change, new
+// DrawLock, one per spiral: held by the worker for its steps and colour
+// changes (handed over between two steps whenever the UI thread wants it),
+// and by the UI thread for each glide tick, parameter change, new
 // target, countdown, suspend and resume. Made at the effect window's creation
 // and deleted at its destruction; null when it cannot be made.
 struct DrawLock;
@@ -26,6 +27,9 @@ void EnterDrawLock(DrawLock* lock);
 // For the draw worker: it gives way to a UI thread that wants the lock.
 void EnterDrawLockForWorker(DrawLock* lock);
 void LeaveDrawLock(DrawLock* lock);
+// Whether a UI thread is waiting for the lock: the worker, which keeps it
+// from step to step, then hands it over.
+bool DrawLockWanted(DrawLock* lock);
 
 // SetTimer(spiral's window, id, periodMs, no procedure) and KillTimer; the
 // ticks come back to OnEffectTimer with the same spiral.

@@ -1,4 +1,4 @@
-// The host build's stand-in for the effect window's platform: a mutex for
+// The host build's stand-in for the effect window's platform: a yielding flag for
 // DrawLock, and a simulated clock with a table of periodic timers in place of
 // the window's SetTimer and WM_TIMER.
 //

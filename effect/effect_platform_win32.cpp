@@ -69,6 +69,8 @@ void EnterDrawLockForWorker(DrawLock* lock) {
 
 void LeaveDrawLock(DrawLock* lock) { LeaveCriticalSection(&lock->section); }
 
+bool DrawLockWanted(DrawLock* lock) { return lock->uiThreadsWaiting.load() != 0; }
+
 // The results are ignored: a timer that cannot be made leaves the spiral
 // where it is, which is harmless.
 void EffectSetTimer(SpiralState* state, uintptr_t id, uint32_t periodMs) {

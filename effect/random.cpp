@@ -1,6 +1,5 @@
 #include "effect/random.h"
 
-#include <climits>
 #include <mutex>
 
 namespace {
@@ -39,13 +38,4 @@ RandomGenerator SpawnRandom() {
         return g_generator;
     }
     return RandomGenerator(static_cast<uint32_t>(g_generator()));
-}
-
-int64_t RandomMod(RandomGenerator* generator, int64_t bound) {
-    if (bound == 0) return 0;
-    const int32_t value = static_cast<int32_t>((*generator)());
-    // The same remainder in 32 bits where the bound allows: a 64-bit division
-    // is a library call on 32-bit x86, and the steps make millions of these.
-    if (bound > 0 && bound <= INT32_MAX) return value % static_cast<int32_t>(bound);
-    return value % bound;
 }

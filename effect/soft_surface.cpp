@@ -60,14 +60,27 @@ struct DeviceExtent {
     int64_t height;
 };
 
+// A logical coordinate through the surface's table where it covers it.
+int64_t MapX(const SoftSurface& s, int64_t x) {
+    const uint64_t index = static_cast<uint64_t>(x + kSoftMapMargin);
+    return index < s.columns.size() ? s.columns[index] : SoftDeviceX(&s, x);
+}
+
+int64_t MapY(const SoftSurface& s, int64_t y) {
+    const uint64_t index = static_cast<uint64_t>(y + kSoftMapMargin);
+    return index < s.rows.size() ? s.rows[index] : SoftDeviceY(&s, y);
+}
+
 DeviceExtent MapExtent(const SoftSurface& s, int32_t x, int32_t y, int32_t w, int32_t h) {
     const int64_t left = ClampCoordinate(x);
     const int64_t top = ClampCoordinate(y);
     const int64_t right = left + ClampCoordinate(w);
     const int64_t bottom = top + ClampCoordinate(h);
-    const int64_t dx = SoftDeviceX(&s, left);
-    const int64_t dy = SoftDeviceY(&s, top);
-    return DeviceExtent{dx, dy, SoftDeviceX(&s, right) - dx, SoftDeviceY(&s, bottom) - dy};
+    // A surface of the logical size maps every coordinate onto itself.
+    if (s.identity) return DeviceExtent{left, top, right - left, bottom - top};
+    const int64_t dx = MapX(s, left);
+    const int64_t dy = MapY(s, top);
+    return DeviceExtent{dx, dy, MapX(s, right) - dx, MapY(s, bottom) - dy};
 }
 
 void FillDeviceRect(SoftSurface& s, const DeviceRect& rect, uint32_t colour) {
@@ -82,10 +95,49 @@ void FillDeviceRect(SoftSurface& s, const DeviceRect& rect, uint32_t colour) {
 // ---------------------------------------------------------------------------
 // Block copies.
 
+// One row of a block onto a row of its own. Blocks are a few dozen pixels
+// wide: copied in fixed chunks the compiler makes into a few vector moves,
+// rather than through a call into the C library for every row.
+void CopyRow(uint32_t* to, const uint32_t* from, size_t count) {
+    if (count > 64) {
+        std::memcpy(to, from, count * sizeof(uint32_t));
+        return;
+    }
+    size_t i = 0;
+    for (; i + 4 <= count; i += 4) std::memcpy(to + i, from + i, 4 * sizeof(uint32_t));
+    for (; i < count; ++i) to[i] = from[i];
+}
+
 // Source and destination of the same size: the visible part of the source,
 // moved onto the destination and clipped there. Overlapping rectangles copy
 // as if the source had been read whole first.
 void CopySameSize(SoftSurface& s, const DeviceExtent& dst, const DeviceExtent& src) {
+    // Nearly every copy lies wholly inside the surface with positive
+    // extents: then it is rows moved as they are.
+    if (dst.width > 0 && dst.height > 0 && src.x >= 0 && src.y >= 0 && dst.x >= 0 && dst.y >= 0 &&
+        src.x + src.width <= s.width && src.y + src.height <= s.height &&
+        dst.x + dst.width <= s.width && dst.y + dst.height <= s.height) {
+        const size_t count = static_cast<size_t>(dst.width);
+        if (dst.y == src.y) {
+            // Along the same rows the two may overlap within a row.
+            for (int64_t row = 0; row < dst.height; ++row) {
+                std::memmove(s.pixels.data() + (dst.y + row) * s.width + dst.x,
+                             s.pixels.data() + (src.y + row) * s.width + src.x,
+                             count * sizeof(uint32_t));
+            }
+            return;
+        }
+        // Different rows never share memory; only their order matters, and
+        // only where the blocks overlap: moving down, the bottom row first.
+        const bool down = dst.y > src.y && dst.y < src.y + dst.height &&
+                          dst.x < src.x + dst.width && src.x < dst.x + dst.width;
+        for (int64_t i = 0; i < dst.height; ++i) {
+            const int64_t row = down ? dst.height - 1 - i : i;
+            CopyRow(s.pixels.data() + (dst.y + row) * s.width + dst.x,
+                    s.pixels.data() + (src.y + row) * s.width + src.x, count);
+        }
+        return;
+    }
     const DeviceRect dstVisible =
         Intersect(BoundingRect(dst.x, dst.y, dst.width, dst.height), SurfaceRect(s));
     const DeviceRect srcVisible =
@@ -211,30 +263,64 @@ void CopyStretched(SoftSurface& s, const DeviceExtent& dst, const DeviceExtent& 
     const StretchAxisMap down = MapAxis(dstRect.top, dstRect.bottom, srcRect.top, srcRect.bottom,
                                         dstVisible.top, dst.height < 0, halvesAcross);
 
-    // The visible source, copied so that overlap cannot disturb the reads.
+    // The visible source: read where it lies when the destination does not
+    // overlap it, otherwise from a copy, so that the writes cannot disturb
+    // the reads.
     const int64_t visW = srcVisible.right - srcVisible.left;
     const int64_t visH = srcVisible.bottom - srcVisible.top;
-    for (int64_t row = 0; row < visH; ++row) {
-        std::memcpy(s.scratch.data() + row * visW,
-                    s.pixels.data() + (srcVisible.top + row) * s.width + srcVisible.left,
-                    static_cast<size_t>(visW) * sizeof(uint32_t));
+    const uint32_t* source = s.pixels.data() + srcVisible.top * s.width + srcVisible.left;
+    int64_t stride = s.width;
+    if (!IsEmpty(Intersect(srcVisible, dstVisible))) {
+        for (int64_t row = 0; row < visH; ++row) {
+            std::memcpy(s.scratch.data() + row * visW, source + row * stride,
+                        static_cast<size_t>(visW) * sizeof(uint32_t));
+        }
+        source = s.scratch.data();
+        stride = visW;
     }
 
+    // The columns' sources are the same on every row: work them out once,
+    // as offsets into the visible source (-1: a source off the surface,
+    // which leaves the column alone). Where every column has one source,
+    // a row with one source row is a plain gather.
+    int64_t* columns = s.columnSources.data();
+    bool oneSourceEach = true;
+    for (int64_t col = dstVisible.left; col < dstVisible.right; ++col) {
+        int64_t* pair = columns + 2 * (col - dstVisible.left);
+        int64_t x0, x1;
+        AxisSources(across, col, &x0, &x1);
+        if (x0 < srcVisible.left || x1 >= srcVisible.right) {
+            pair[0] = pair[1] = -1;
+        } else {
+            pair[0] = x0 - srcVisible.left;
+            pair[1] = x1 - srcVisible.left;
+        }
+        if (pair[0] != pair[1]) oneSourceEach = false;
+    }
+
+    const int64_t count = dstVisible.right - dstVisible.left;
     for (int64_t row = dstVisible.top; row < dstVisible.bottom; ++row) {
         int64_t y0, y1;
         AxisSources(down, row, &y0, &y1);
         if (y0 < srcVisible.top || y1 >= srcVisible.bottom) continue;
-        uint32_t* line = s.pixels.data() + row * s.width;
-        for (int64_t col = dstVisible.left; col < dstVisible.right; ++col) {
-            int64_t x0, x1;
-            AxisSources(across, col, &x0, &x1);
-            if (x0 < srcVisible.left || x1 >= srcVisible.right) continue;
+        uint32_t* line = s.pixels.data() + row * s.width + dstVisible.left;
+        if (oneSourceEach && y0 == y1) {
+            const uint32_t* from = source + (y0 - srcVisible.top) * stride;
+            for (int64_t k = 0; k < count; ++k) {
+                if (columns[2 * k] >= 0) line[k] = from[columns[2 * k]] & 0x00FFFFFFu;
+            }
+            continue;
+        }
+        for (int64_t k = 0; k < count; ++k) {
+            const int64_t x0 = columns[2 * k];
+            const int64_t x1 = columns[2 * k + 1];
+            if (x0 < 0) continue;
             uint32_t colour = 0x00FFFFFFu;
             for (int64_t y = y0; y <= y1; ++y) {
-                const uint32_t* from = s.scratch.data() + (y - srcVisible.top) * visW;
-                for (int64_t x = x0; x <= x1; ++x) colour &= from[x - srcVisible.left];
+                const uint32_t* from = source + (y - srcVisible.top) * stride;
+                for (int64_t x = x0; x <= x1; ++x) colour &= from[x];
             }
-            line[col] = colour;
+            line[k] = colour;
         }
     }
 }
@@ -424,13 +510,13 @@ void SoftFillRegion(DrawContext dc, DrawRegion handle, DrawBrush brush) {
     const SoftRegion& region = *static_cast<const SoftRegion*>(handle);
     const uint32_t colour = BrushColour(brush);
     for (int y = 0; y < LOGICAL_HEIGHT; ++y) {
-        const int64_t top = SoftDeviceY(&s, y);
-        const int64_t bottom = SoftDeviceY(&s, y + 1);
+        const int64_t top = MapY(s, y);
+        const int64_t bottom = MapY(s, y + 1);
         if (top >= bottom) continue;
         for (uint32_t i = region.rowStart[y]; i < region.rowStart[y + 1]; ++i) {
             FillDeviceRect(s,
-                           DeviceRect{SoftDeviceX(&s, region.spans[i].left), top,
-                                      SoftDeviceX(&s, region.spans[i].right), bottom},
+                           DeviceRect{MapX(s, region.spans[i].left), top,
+                                      MapX(s, region.spans[i].right), bottom},
                            colour);
         }
     }
@@ -448,17 +534,38 @@ void SoftSurfaceInit(SoftSurface* surface, int32_t width, int32_t height) {
     const size_t area = static_cast<size_t>(surface->width) * static_cast<size_t>(surface->height);
     surface->pixels.assign(area, 0);
     surface->scratch.assign(area, 0);
+    surface->columnSources.assign(2 * static_cast<size_t>(surface->width), 0);
+    surface->identity = surface->scaleX == 1.0f && surface->scaleY == 1.0f;
+    surface->columns.resize(LOGICAL_WIDTH + 2 * kSoftMapMargin + 1);
+    for (size_t i = 0; i < surface->columns.size(); ++i) {
+        surface->columns[i] = static_cast<int32_t>(
+            SoftDeviceX(surface, static_cast<int64_t>(i) - kSoftMapMargin));
+    }
+    surface->rows.resize(LOGICAL_HEIGHT + 2 * kSoftMapMargin + 1);
+    for (size_t i = 0; i < surface->rows.size(); ++i) {
+        surface->rows[i] = static_cast<int32_t>(
+            SoftDeviceY(surface, static_cast<int64_t>(i) - kSoftMapMargin));
+    }
 
 }
 
+namespace {
+
+// floor() for the values a mapping gives (well inside 64 bits), without a
+// call into the maths library on every corner of every copy.
+int64_t Floor(double value) {
+    const int64_t truncated = static_cast<int64_t>(value);
+    return static_cast<double>(truncated) > value ? truncated - 1 : truncated;
+}
+
+}  // namespace
+
 int64_t SoftDeviceX(const SoftSurface* surface, int64_t x) {
-    return static_cast<int64_t>(
-        std::floor(static_cast<double>(x) * static_cast<double>(surface->scaleX) + 0.5));
+    return Floor(static_cast<double>(x) * static_cast<double>(surface->scaleX) + 0.5);
 }
 
 int64_t SoftDeviceY(const SoftSurface* surface, int64_t y) {
-    return static_cast<int64_t>(
-        std::floor(static_cast<double>(y) * static_cast<double>(surface->scaleY) + 0.5));
+    return Floor(static_cast<double>(y) * static_cast<double>(surface->scaleY) + 0.5);
 }
 
 int SoftRegionsAlive() { return g_regionsAlive.load(std::memory_order_relaxed); }

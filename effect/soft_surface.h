@@ -29,7 +29,20 @@ struct SoftSurface {
     // A stretched copy reads its source through here; sized once, so that a
     // step allocates nothing.
     std::vector<uint32_t> scratch;
+    // The device column of each logical x from -kSoftMapMargin to
+    // LOGICAL_WIDTH + kSoftMapMargin, and the row of each logical y likewise:
+    // every block the engine draws within the dialog's ranges maps through
+    // these instead of through floating point.
+    std::vector<int32_t> columns;
+    std::vector<int32_t> rows;
+    // A stretched copy's source columns for each destination column (first
+    // and last), worked out once per copy rather than once per row.
+    std::vector<int64_t> columnSources;
+    // The logical size itself: every coordinate maps onto itself.
+    bool identity;
 };
+
+constexpr int32_t kSoftMapMargin = 1024;
 
 // Sizes the surface to width by height device pixels (each kept within
 // 0 .. kSoftSurfaceMaxSide), all black, with the logical space mapped onto it.

@@ -18,25 +18,28 @@ int32_t BlockCoordinate(int64_t value) {
 }  // namespace
 
 void DrawSpiral(SpiralState* state) {
+    // The worker keeps DrawLock from one step to the next and hands it over
+    // between two steps as soon as the UI thread asks for it: the UI thread
+    // never waits longer than a step, and a step pays for no lock of its own.
+    // Every step and colour change, and every read of the settings, happens
+    // under the lock.
+    EnterDrawLockForWorker(state->lock);
     for (int i = 0; i < kStepsPerDrawCall; ++i) {
-        EnterDrawLockForWorker(state->lock);
+        if (DrawLockWanted(state->lock)) {
+            LeaveDrawLock(state->lock);
+            EnterDrawLockForWorker(state->lock);
+        }
         SpiralStep(state, state->dc);
-        // The UI thread changes the settings under the lock; take the period
-        // while holding it, so the comparison below never races that write.
-        const int32_t changePeriod = state->settings->ColChangePer;
-        LeaveDrawLock(state->lock);
-
         // stepCount never exceeds a period that fits in 32 bits, so the
         // increment cannot overflow.
         state->stepCount += 1;
-        if (state->stepCount >= changePeriod) {
+        if (state->stepCount >= state->settings->ColChangePer) {
             state->stepCount = 0;
             state->clearing = 0;
-            EnterDrawLockForWorker(state->lock);
             ColourWalk(state, state->dc);
-            LeaveDrawLock(state->lock);
         }
     }
+    LeaveDrawLock(state->lock);
 }
 
 double SpiralDrawCallsPerSecond() {
@@ -50,14 +53,18 @@ void SpiralStep(SpiralState* spiral, DrawContext dc) {
     const int64_t resolution = settings.Resolution;
 
     // The last column and row are never a source.
-    const int64_t x = RandomMod(state.random, int64_t{state.width} - 1);
-    const int64_t y = RandomMod(state.random, int64_t{state.height} - 1);
+    // The logical space is always 800 by 600 (the record's width and height
+    // say so too); as constants, the remainders cost a multiplication rather
+    // than a division.
+    static_assert(LOGICAL_WIDTH == 800 && LOGICAL_HEIGHT == 600, "the logical space");
+    const int64_t x = RandomMod(state.random, LOGICAL_WIDTH - 1);
+    const int64_t y = RandomMod(state.random, LOGICAL_HEIGHT - 1);
 
     // While the first colour period lasts, the feed region is wiped block by
-    // block instead of being dragged inward.
-    const bool inFeed =
-        ops.pointInRegion(state.feedRegion, static_cast<int32_t>(x), static_cast<int32_t>(y));
-    if (inFeed && state.clearing) {
+    // block instead of being dragged inward. The region is asked only then:
+    // afterwards its answer would change nothing.
+    if (state.clearing &&
+        ops.pointInRegion(state.feedRegion, static_cast<int32_t>(x), static_cast<int32_t>(y))) {
         ops.blackOut(dc, static_cast<int32_t>(x), static_cast<int32_t>(y),
                      BlockCoordinate(resolution), BlockCoordinate(resolution));
         return;

@@ -65,7 +65,9 @@ LRESULT CreateSpiral(HWND window) {
     data->state.settings = &data->settings;
     data->state.random = &data->random;
     HDC dc = GetMappedDC(window);
-    if (!SpiralCreate(&data->state, window, dc, &kGdiDrawOps)) {
+    RECT client{};
+    GetClientRect(window, &client);
+    if (!SpiralCreate(&data->state, window, dc, GdiDrawOpsFor(client.right, client.bottom))) {
         ReleaseDC(window, dc);
         delete data;
         return -1;  // the window is not made

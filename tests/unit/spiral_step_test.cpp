@@ -99,7 +99,9 @@ TEST_F(SpiralStepTest, JitterShiftsTheDestinationByMinusRandomnessUpToRandomness
 }
 
 TEST_F(SpiralStepTest, DrawsTwoNumbersOrFourWithJitter) {
-    // x then y: the first two numbers are the source.
+    // x then y: the first two numbers are the source, as the region test of
+    // the clearing phase shows.
+    g_testSpiral.clearing = 1;
     SeedRandom(77);
     Recorded().clear();
     SpiralStep(&g_testSpiral, g_testSpiral.dc);

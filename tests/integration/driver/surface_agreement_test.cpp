@@ -243,7 +243,8 @@ void CheckSpiral(int width, int height, const Settings& settings, int calls) {
 
     const uint32_t seed = 4242;
     const long steps = RunSpiral(&kSoftDrawOps, SoftSurfaceContext(&soft), window, seed, calls, settings);
-    RunSpiral(&kGdiDrawOps, gdi.Dc(), window, seed, calls, settings);
+    // The operations the effect window would choose for this size.
+    RunSpiral(GdiDrawOpsFor(width, height), gdi.Dc(), window, seed, calls, settings);
     DestroyWindow(window);
 
     const Difference d = Compare(gdi, soft);
