@@ -149,7 +149,11 @@ UINT NotifyCode(LPARAM lParam) {
 
 int ShowOptionsSheet() {
     InitCommonControls();  // the up-down class of the Options page
-    HWND owner = CreateOwnerWindow();
+    // Started by the display panel ("/c:<window>"), the sheet is modal to the
+    // panel: owned by it, and the panel is disabled while the sheet is up.
+    // Otherwise a hidden window of our own owns it.
+    HWND owner = g_saverCallbacks.parentWindow != nullptr ? g_saverCallbacks.parentWindow
+                                                           : CreateOwnerWindow();
 
     PROPSHEETPAGEA_V1 pages[kPageCount] = {};
     for (int index = 0; index < kPageCount; ++index) {
