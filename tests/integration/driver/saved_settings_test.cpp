@@ -18,13 +18,13 @@
 
 #include "effect/control_messages.h"
 #include "effect/settings.h"
+#include "framework/saver_main.h"
 #include "resources/resource_ids.h"
 #include "tests/integration/driver/sheet_util.h"
 
 namespace {
 
 using driver::SheetSession;
-using driver::StoredValue;
 using driver::StoreValue;
 
 constexpr char kRegistrySection[] = "Control Panel\\Screen Saver.Gyrel";
@@ -99,15 +99,6 @@ std::string RegistryValue(const char* name) {
     return type == REG_SZ ? text : "<not text>";
 }
 
-void SetRegistryValue(const char* name, const char* text) {
-    HKEY key = nullptr;
-    RegCreateKeyExA(HKEY_CURRENT_USER, kRegistrySection, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                    nullptr);
-    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                   static_cast<DWORD>(lstrlenA(text) + 1));
-    RegCloseKey(key);
-}
-
 // The registry section, made and left readable only, for the object's lifetime.
 class ReadOnlyRegistrySection {
 public:
@@ -154,14 +145,10 @@ protected:
         EXPECT_TRUE(driver::WaitUntilNoProcessNamed("Gyrel.scr", kLimitMs));
     }
 
-    static std::vector<std::string> RegistryValues() {
+    // The seven keys as one place holds them.
+    static std::vector<std::string> Values(std::string (*read)(const char*)) {
         std::vector<std::string> values;
-        for (const char* key : kKeys) values.push_back(RegistryValue(key));
-        return values;
-    }
-    static std::vector<std::string> FileValues() {
-        std::vector<std::string> values;
-        for (const char* key : kKeys) values.push_back(StoredValue(key));
+        for (const char* key : kKeys) values.push_back(read(key));
         return values;
     }
     static HWND Field(SheetSession& sheet, int row) { return sheet.Control(0, IDC_FIRST_EDIT + row); }
@@ -171,7 +158,7 @@ protected:
 
 using Texts = std::vector<std::string>;
 
-TEST_F(SavedSettings, WithControlIniLockedOkKeepsAllSevenInTheRegistryForTheNextRun) {
+TEST_F(SavedSettings, ALockedControlIniSendsThemToTheRegistryWhichThenComesFirst) {
     StoreValue("Gradient", "3");
     StoreValue("Resolution", "20");
     const std::string file = driver::ReadWholeFile(driver::ControlIniPath());
@@ -183,28 +170,51 @@ TEST_F(SavedSettings, WithControlIniLockedOkKeepsAllSevenInTheRegistryForTheNext
         ASSERT_TRUE(sheet_.CloseWith(driver::kOkButton));
         EXPECT_EQ(sheet_.Process().ExitCode(), 0u);
     }
-    EXPECT_EQ(RegistryValues(), (Texts{"225", "5", "94", "17", "0", "20", "1"}));
+    EXPECT_EQ(Values(RegistryValue), (Texts{"225", "5", "94", "17", "0", "20", "1"}));
     EXPECT_EQ(driver::ReadWholeFile(driver::ControlIniPath()), file);
 
-    // A new run takes the registry's Gradient over the file's.
+    // A new run takes the registry's Gradient over the file's; with the file
+    // writable again, its save lands in both places.
     SheetSession next;
     ASSERT_TRUE(next.Open("/c"));
     EXPECT_EQ(driver::WindowText(Field(next, ROW_GRADIENT)), "17");
-    EXPECT_EQ(driver::WindowText(Field(next, ROW_RESOLUTION)), "20");
-    EXPECT_TRUE(next.CloseWith(driver::kCancelButton));
+    next.TypeInto(Field(next, ROW_GRADIENT), "12");
+    ASSERT_TRUE(next.CloseWith(driver::kOkButton));
+    EXPECT_EQ(next.Process().ExitCode(), 0u);
+    const Texts saved = {"225", "5", "94", "12", "0", "20", "1"};
+    EXPECT_EQ(Values(driver::StoredValue), saved);
+    EXPECT_EQ(Values(RegistryValue), saved);
 }
 
-TEST_F(SavedSettings, OnceTheRegistryHoldsThemASaveUpdatesBothPlaces) {
-    StoreValue("Gradient", "3");
-    SetRegistryValue("Gradient", "17");
-    ASSERT_TRUE(sheet_.Open("/c"));
-    EXPECT_EQ(driver::WindowText(Field(sheet_, ROW_GRADIENT)), "17");
-    sheet_.TypeInto(Field(sheet_, ROW_GRADIENT), "12");
-    ASSERT_TRUE(sheet_.CloseWith(driver::kOkButton));
-    EXPECT_EQ(sheet_.Process().ExitCode(), 0u);
-    const Texts saved = {"225", "5", "94", "12", "0", "10", "1"};
-    EXPECT_EQ(FileValues(), saved);
-    EXPECT_EQ(RegistryValues(), saved);
+TEST_F(SavedSettings, RegistryValuesAreReadAsTextOnly) {
+    const std::string longText = std::string(3000, '0') + "17";
+    const struct {
+        const char* key;
+        DWORD type;
+        std::string bytes;
+        int32_t dialogValue;
+    } cases[] = {
+        {"Gradient", REG_DWORD, std::string("\x11\0\0\0", 4), 8},  // the default
+        {"Resolution", REG_BINARY, "20", 10},
+        {"Randomness", REG_SZ, "3", 3},  // stored without its terminator
+        {"DeltaTheta", REG_SZ, longText, 17},
+    };
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kRegistrySection, 0, nullptr, 0, KEY_SET_VALUE,
+                              nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    for (const auto& c : cases) {
+        RegSetValueExA(key, c.key, 0, c.type, reinterpret_cast<const BYTE*>(c.bytes.data()),
+                       static_cast<DWORD>(c.bytes.size()));
+    }
+    RegCloseKey(key);
+    g_saverCallbacks.sectionName = driver::kSection;
+    LoadSpiralSettings();
+    for (const auto& c : cases) {
+        int row = 0;
+        while (std::string(kSettingDefinitions[row].key) != c.key) ++row;
+        EXPECT_EQ(DialogValueOf(row), c.dialogValue) << c.key;
+    }
 }
 
 TEST_F(SavedSettings, WhenNeitherPlaceTakesThemTheSheetSaysSoAndStaysOpen) {
@@ -250,7 +260,7 @@ TEST_F(SavedSettings, WhenNeitherPlaceTakesThemTheSheetSaysSoAndStaysOpen) {
     ASSERT_TRUE(sheet_.CloseWith(driver::kCancelButton));
     EXPECT_EQ(sheet_.Process().ExitCode(), 0u);
     EXPECT_EQ(driver::ReadWholeFile(driver::ControlIniPath()), file);
-    EXPECT_EQ(RegistryValues(), Texts(7, "<missing>"));
+    EXPECT_EQ(Values(RegistryValue), Texts(7, "<missing>"));
 }
 
 }  // namespace
