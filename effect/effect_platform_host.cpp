@@ -9,8 +9,8 @@
 
 namespace {
 
-std::mutex g_drawLock;
-std::atomic<bool> g_drawLockHeld{false};
+// How many draw locks are held right now, for the tests' checks.
+std::atomic<int> g_drawLocksHeld{0};
 
 // A window has few timers; a fixed table keeps the clock free of
 // allocations. A set beyond its size fails, as SetTimer may.
@@ -21,6 +21,7 @@ constexpr uint32_t kMinimumPeriodMs = 10;
 
 struct SimulatedTimer {
     bool running;
+    SpiralState* state;
     EffectWindow window;
     uintptr_t id;
     uint32_t periodMs;
@@ -40,27 +41,33 @@ SimulatedTimer* FindTimer(EffectWindow window, uintptr_t id) {
     return nullptr;
 }
 
+
 }  // namespace
 
-void InitialiseDrawLock() {}
-void DeleteDrawLock() {}
+struct DrawLock {
+    std::mutex mutex;
+};
 
-void EnterDrawLock() {
-    g_drawLock.lock();
-    g_drawLockHeld.store(true, std::memory_order_relaxed);
+DrawLock* CreateDrawLock() { return new DrawLock; }
+void DeleteDrawLock(DrawLock* lock) { delete lock; }
+
+void EnterDrawLock(DrawLock* lock) {
+    lock->mutex.lock();
+    g_drawLocksHeld.fetch_add(1, std::memory_order_relaxed);
 }
 
-void LeaveDrawLock() {
-    g_drawLockHeld.store(false, std::memory_order_relaxed);
-    g_drawLock.unlock();
+void LeaveDrawLock(DrawLock* lock) {
+    g_drawLocksHeld.fetch_sub(1, std::memory_order_relaxed);
+    lock->mutex.unlock();
 }
 
-void EnterDrawLockForWorker() { EnterDrawLock(); }
+void EnterDrawLockForWorker(DrawLock* lock) { EnterDrawLock(lock); }
 
-bool HostDrawLockHeld() { return g_drawLockHeld.load(std::memory_order_relaxed); }
+bool HostDrawLockHeld() { return g_drawLocksHeld.load(std::memory_order_relaxed) > 0; }
 
-void EffectSetTimer(EffectWindow window, uintptr_t id, uint32_t periodMs) {
+void EffectSetTimer(SpiralState* state, uintptr_t id, uint32_t periodMs) {
     // Setting a running timer again restarts it with the new period.
+    EffectWindow window = state->window;
     SimulatedTimer* timer = FindTimer(window, id);
     if (timer == nullptr) {
         for (SimulatedTimer& candidate : g_timers) {
@@ -72,16 +79,16 @@ void EffectSetTimer(EffectWindow window, uintptr_t id, uint32_t periodMs) {
         if (timer == nullptr) return;
     }
     const uint32_t period = periodMs < kMinimumPeriodMs ? kMinimumPeriodMs : periodMs;
-    *timer = SimulatedTimer{true, window, id, period, g_nowMs + period, g_setCount++};
+    *timer = SimulatedTimer{true, state, window, id, period, g_nowMs + period, g_setCount++};
 }
 
-void EffectKillTimer(EffectWindow window, uintptr_t id) {
-    if (SimulatedTimer* timer = FindTimer(window, id)) timer->running = false;
+void EffectKillTimer(SpiralState* state, uintptr_t id) {
+    if (SimulatedTimer* timer = FindTimer(state->window, id)) timer->running = false;
 }
 
-void EffectSendNewTarget(EffectWindow window) {
+void EffectSendNewTarget(SpiralState* state) {
     ++g_newTargetsSent;
-    ApplySpiralParameter(window, PARAM_NEW_TARGET, 0);
+    ApplySpiralParameter(state, PARAM_NEW_TARGET, 0);
 }
 
 void HostTimersReset() {
@@ -109,7 +116,7 @@ void HostAdvanceTime(uint64_t milliseconds) {
         if (next == nullptr) break;
         g_nowMs = next->dueMs;
         next->dueMs += next->periodMs;
-        OnEffectTimer(next->window, next->id);
+        OnEffectTimer(next->state, next->id);
     }
     g_nowMs = end;
 }

@@ -3,9 +3,11 @@
 #include <windows.h>
 
 #include <atomic>
+#include <new>
 
 #include "effect/control_messages.h"
 #include "effect/effect_platform.h"
+#include "effect/spiral.h"
 
 namespace {
 
@@ -18,8 +20,6 @@ namespace {
 // the processor. With no waiters, leaving it never runs the wake-up path
 // either. The worker also gives way while the UI thread wants the lock, so
 // the UI thread gets it at the next step instead of racing the worker for it.
-CRITICAL_SECTION g_drawLock;
-std::atomic<int> g_uiThreadsWaiting{0};
 
 // A few turns of the processor, then short sleeps: a holder preempted on a
 // busy machine gets the processor back either way.
@@ -33,38 +33,52 @@ void GiveWay(int attempt) {
     }
 }
 
-HWND AsWindow(EffectWindow window) { return static_cast<HWND>(window); }
+HWND WindowOf(SpiralState* state) { return static_cast<HWND>(state->window); }
 
 }  // namespace
 
-void InitialiseDrawLock() { InitializeCriticalSection(&g_drawLock); }
-void DeleteDrawLock() { DeleteCriticalSection(&g_drawLock); }
+struct DrawLock {
+    CRITICAL_SECTION section;
+    std::atomic<int> uiThreadsWaiting{0};
+};
 
-void EnterDrawLock() {
-    g_uiThreadsWaiting.fetch_add(1);
-    for (int attempt = 0; !TryEnterCriticalSection(&g_drawLock); ++attempt) GiveWay(attempt);
-    g_uiThreadsWaiting.fetch_sub(1);
+DrawLock* CreateDrawLock() {
+    auto* lock = new (std::nothrow) DrawLock;
+    if (lock != nullptr) InitializeCriticalSection(&lock->section);
+    return lock;
 }
 
-void EnterDrawLockForWorker() {
+void DeleteDrawLock(DrawLock* lock) {
+    if (lock == nullptr) return;
+    DeleteCriticalSection(&lock->section);
+    delete lock;
+}
+
+void EnterDrawLock(DrawLock* lock) {
+    lock->uiThreadsWaiting.fetch_add(1);
+    for (int attempt = 0; !TryEnterCriticalSection(&lock->section); ++attempt) GiveWay(attempt);
+    lock->uiThreadsWaiting.fetch_sub(1);
+}
+
+void EnterDrawLockForWorker(DrawLock* lock) {
     for (int attempt = 0;; ++attempt) {
-        if (g_uiThreadsWaiting.load() == 0 && TryEnterCriticalSection(&g_drawLock)) return;
+        if (lock->uiThreadsWaiting.load() == 0 && TryEnterCriticalSection(&lock->section)) return;
         GiveWay(attempt);
     }
 }
 
-void LeaveDrawLock() { LeaveCriticalSection(&g_drawLock); }
+void LeaveDrawLock(DrawLock* lock) { LeaveCriticalSection(&lock->section); }
 
 // The results are ignored: a timer that cannot be made leaves the spiral
 // where it is, which is harmless.
-void EffectSetTimer(EffectWindow window, uintptr_t id, uint32_t periodMs) {
-    SetTimer(AsWindow(window), static_cast<UINT_PTR>(id), periodMs, nullptr);
+void EffectSetTimer(SpiralState* state, uintptr_t id, uint32_t periodMs) {
+    SetTimer(WindowOf(state), static_cast<UINT_PTR>(id), periodMs, nullptr);
 }
 
-void EffectKillTimer(EffectWindow window, uintptr_t id) {
-    KillTimer(AsWindow(window), static_cast<UINT_PTR>(id));
+void EffectKillTimer(SpiralState* state, uintptr_t id) {
+    KillTimer(WindowOf(state), static_cast<UINT_PTR>(id));
 }
 
-void EffectSendNewTarget(EffectWindow window) {
-    SendMessageA(AsWindow(window), WM_SPIRAL_SETPARAM, PARAM_NEW_TARGET, 0);
+void EffectSendNewTarget(SpiralState* state) {
+    SendMessageA(WindowOf(state), WM_SPIRAL_SETPARAM, PARAM_NEW_TARGET, 0);
 }

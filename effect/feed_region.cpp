@@ -66,9 +66,9 @@ void MirrorPoints(DrawPoint* points, int count) {
     }
 }
 
-void BuildFeedRegion() {
-    const SpiralSettings& settings = g_spiralSettings;
-    SpiralState& state = g_spiral;
+void BuildFeedRegion(SpiralState* spiral) {
+    const SpiralSettings& settings = *spiral->settings;
+    SpiralState& state = *spiral;
     const DrawOps& ops = *state.ops;
     constexpr int64_t W = LOGICAL_WIDTH;
     constexpr int64_t H = LOGICAL_HEIGHT;

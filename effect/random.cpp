@@ -1,11 +1,12 @@
 #include "effect/random.h"
 
+#include <climits>
 #include <mutex>
-#include <random>
 
 namespace {
 
-std::minstd_rand g_generator;
+RandomGenerator g_generator;
+bool g_spawned = false;
 // A lock that waits by blocking: a holder preempted on a single processor
 // must not leave the other thread spinning through its time slices.
 std::mutex g_generatorLock;
@@ -16,6 +17,7 @@ using GeneratorHold = std::lock_guard<std::mutex>;
 void SeedRandom(uint32_t seed) {
     GeneratorHold hold(g_generatorLock);
     g_generator.seed(seed);
+    g_spawned = false;
 }
 
 int32_t RandomNext() {
@@ -26,4 +28,24 @@ int32_t RandomNext() {
 int64_t RandomMod(int64_t bound) {
     if (bound == 0) return 0;
     return RandomNext() % bound;
+}
+
+RandomGenerator& ProcessRandom() { return g_generator; }
+
+RandomGenerator SpawnRandom() {
+    GeneratorHold hold(g_generatorLock);
+    if (!g_spawned) {
+        g_spawned = true;
+        return g_generator;
+    }
+    return RandomGenerator(static_cast<uint32_t>(g_generator()));
+}
+
+int64_t RandomMod(RandomGenerator* generator, int64_t bound) {
+    if (bound == 0) return 0;
+    const int32_t value = static_cast<int32_t>((*generator)());
+    // The same remainder in 32 bits where the bound allows: a 64-bit division
+    // is a library call on 32-bit x86, and the steps make millions of these.
+    if (bound > 0 && bound <= INT32_MAX) return value % static_cast<int32_t>(bound);
+    return value % bound;
 }

@@ -48,7 +48,11 @@ int32_t DialogFromAngle(float angle) {
 }
 
 void ApplyDialogValue(int row, int32_t dialogValue) {
-    SpiralSettings& s = g_spiralSettings;
+    ApplyDialogValue(&g_spiralSettings, row, dialogValue);
+}
+
+void ApplyDialogValue(SpiralSettings* settings, int row, int32_t dialogValue) {
+    SpiralSettings& s = *settings;
     switch (row) {
         case ROW_MAX_BK_COLOUR:
             s.MaxBkColour = Saturate(int64_t{dialogValue} * (int64_t{1} << kIntensityShift));

@@ -67,8 +67,9 @@ float AngleFromDialog(int32_t dialogValue);
 // And back, rounded to the nearest integer; every value 0..255 survives.
 int32_t DialogFromAngle(float angle);
 
-// Stores the internal value of one row (0..5) from a dialog value. Other
-// rows are ignored.
+// Stores the internal value of one row (0..5) from a dialog value, in the
+// given settings or the process's own. Other rows are ignored.
+void ApplyDialogValue(SpiralSettings* settings, int row, int32_t dialogValue);
 void ApplyDialogValue(int row, int32_t dialogValue);
 // The dialog value of one row (0..5) from its internal value; 0 for others.
 int32_t DialogValueOf(int row);

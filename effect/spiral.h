@@ -7,6 +7,8 @@
 
 #include "effect/draw_ops.h"
 #include "effect/effect_platform.h"
+#include "effect/random.h"
+#include "effect/settings.h"
 
 constexpr int32_t LOGICAL_WIDTH = 800;
 constexpr int32_t LOGICAL_HEIGHT = 600;
@@ -21,13 +23,20 @@ struct SpiralPoint {
     int32_t y;
 };
 
-// One per process, created at the effect window's creation and released at
-// its destruction.
+// One per effect window (the saver has one window per monitor), created at
+// the window's creation and released at its destruction, and handed to every
+// procedure of the engine.
 struct SpiralState {
     int32_t width;   // always LOGICAL_WIDTH
     int32_t height;  // always LOGICAL_HEIGHT
     DrawContext dc;  // mapped to the logical space; creation to destruction
     const DrawOps* ops;
+    EffectWindow window;      // the timers' and the new-target message's window
+    DrawLock* lock;           // DrawLock of this spiral
+    // The settings this spiral follows and the generator it draws from. Set
+    // by the caller before creation; null takes the process's own.
+    SpiralSettings* settings;
+    RandomGenerator* random;
     SpiralPoint centre;
     SpiralPoint targetCentre;
     float angleOffset;        // radians, added to DeltaTheta in every step
@@ -41,39 +50,39 @@ struct SpiralState {
     int32_t clearing;         // set at creation, cleared at the first change
     DrawRegion feedRegion;    // or null
 };
-extern SpiralState g_spiral;
 
-// The draw callback: 1000 steps, each under DrawLock, with a colour change
-// every ColChangePer steps. Runs on the draw worker only.
-void DrawSpiral();
+// The draw callback's work: 1000 steps, each under DrawLock, with a colour
+// change every ColChangePer steps. Runs on the draw worker only.
+void DrawSpiral(SpiralState* state);
 // How many calls of DrawSpiral a second the step budget allows; 0 for no
 // budget.
 double SpiralDrawCallsPerSecond();
 // One step on dc; the caller holds DrawLock.
-void SpiralStep(DrawContext dc);
+void SpiralStep(SpiralState* state, DrawContext dc);
 // One colour change and flood on dc; the caller holds DrawLock.
-void ColourWalk(DrawContext dc);
+void ColourWalk(SpiralState* state, DrawContext dc);
 
 // Rebuilds feedRegion from the settings, centre and angle offset.
-void BuildFeedRegion();
+void BuildFeedRegion(SpiralState* state);
 int32_t EdgeReach(int32_t p, float alpha, int32_t g, int32_t n);
 void MirrorPoints(DrawPoint* points, int count);
 
 // The wander.
-void PickTarget(SpiralPoint* point, float* offset);
-int32_t GlideTick();
-void StartCountdown(EffectWindow window);
-void OnEffectTimer(EffectWindow window, uintptr_t timerId);
+void PickTarget(SpiralState* state, SpiralPoint* point, float* offset);
+int32_t GlideTick(SpiralState* state);
+void StartCountdown(SpiralState* state);
+void OnEffectTimer(SpiralState* state, uintptr_t timerId);
 
-// Window creation's part of the engine, in order: DrawLock initialised,
-// width and height, the first PickTarget into centre and angleOffset, dc and
-// ops recorded (dc already mapped 800 by 600 onto the client area), step
-// count and colour zeroed, black brush, feed region built, clearing and
-// direction set to 1, countdown started.
-void SpiralCreate(EffectWindow window, DrawContext dc, const DrawOps* ops);
+// Window creation's part of the engine, in order: DrawLock made, width and
+// height, the first PickTarget into centre and angleOffset, dc and ops
+// recorded (dc already mapped 800 by 600 onto the client area), step count
+// and colour zeroed, black brush, feed region built, clearing and direction
+// set to 1, countdown started. False, with nothing made, when the lock cannot
+// be made.
+bool SpiralCreate(SpiralState* state, EffectWindow window, DrawContext dc, const DrawOps* ops);
 // Window destruction's part: brush and feed region deleted, DrawLock deleted.
 // The caller releases its drawing context. The draw worker must be gone.
-void SpiralRelease();
+void SpiralRelease(SpiralState* state);
 // WM_SPIRAL_SETPARAM, inside DrawLock: rows 0..5 change a setting live,
 // PARAM_NEW_TARGET picks a target and starts the glide; others do nothing.
-void ApplySpiralParameter(EffectWindow window, uint32_t index, int32_t value);
+void ApplySpiralParameter(SpiralState* state, uint32_t index, int32_t value);

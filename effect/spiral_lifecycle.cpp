@@ -5,65 +5,70 @@
 #include "effect/spiral.h"
 #include "effect/spiral_internal.h"
 
-void SpiralCreate(EffectWindow window, DrawContext dc, const DrawOps* ops) {
-    SpiralState& state = g_spiral;
-    // No draw worker exists yet, so nothing here takes the lock.
-    InitialiseDrawLock();
-    state.width = LOGICAL_WIDTH;
-    state.height = LOGICAL_HEIGHT;
+bool SpiralCreate(SpiralState* state, EffectWindow window, DrawContext dc, const DrawOps* ops) {
+    // No draw worker exists yet, so nothing here needs the lock but the
+    // countdown, which takes it for the generator.
+    state->lock = CreateDrawLock();
+    if (state->lock == nullptr) return false;
+    if (state->settings == nullptr) state->settings = &g_spiralSettings;
+    if (state->random == nullptr) state->random = &ProcessRandom();
+    state->window = window;
+    state->width = LOGICAL_WIDTH;
+    state->height = LOGICAL_HEIGHT;
     // The first pick runs with direction still at its process-start value.
-    PickTarget(&state.centre, &state.angleOffset);
-    state.dc = dc;
-    state.ops = ops;
-    state.stepCount = 0;
-    state.colour[0] = state.colour[1] = state.colour[2] = 0;
-    state.brush = ops->createSolidBrush(ColourRefOf(state.colour));
-    state.feedRegion = nullptr;
-    BuildFeedRegion();
-    state.clearing = 1;
-    state.direction = 1;
-    StartCountdown(window);
+    PickTarget(state, &state->centre, &state->angleOffset);
+    state->dc = dc;
+    state->ops = ops;
+    state->stepCount = 0;
+    state->colour[0] = state->colour[1] = state->colour[2] = 0;
+    state->brush = ops->createSolidBrush(ColourRefOf(state->colour));
+    state->feedRegion = nullptr;
+    BuildFeedRegion(state);
+    state->clearing = 1;
+    state->direction = 1;
+    StartCountdown(state);
+    return true;
 }
 
-void SpiralRelease() {
-    SpiralState& state = g_spiral;
-    if (state.ops != nullptr) {
-        if (state.brush != nullptr) state.ops->deleteBrush(state.brush);
-        if (state.feedRegion != nullptr) state.ops->deleteRegion(state.feedRegion);
+void SpiralRelease(SpiralState* state) {
+    if (state->ops != nullptr) {
+        if (state->brush != nullptr) state->ops->deleteBrush(state->brush);
+        if (state->feedRegion != nullptr) state->ops->deleteRegion(state->feedRegion);
     }
-    state.brush = nullptr;
-    state.feedRegion = nullptr;
-    DeleteDrawLock();
+    state->brush = nullptr;
+    state->feedRegion = nullptr;
+    DeleteDrawLock(state->lock);
+    state->lock = nullptr;
 }
 
-void ApplySpiralParameter(EffectWindow window, uint32_t index, int32_t value) {
-    SpiralState& state = g_spiral;
-    EnterDrawLock();
+void ApplySpiralParameter(SpiralState* state, uint32_t index, int32_t value) {
+    SpiralSettings* settings = state->settings;
+    EnterDrawLock(state->lock);
     switch (index) {
         case ROW_MAX_BK_COLOUR:
         case ROW_COL_CHANGE_PER:
         case ROW_RANDOMNESS:
-            ApplyDialogValue(static_cast<int>(index), value);
+            ApplyDialogValue(settings, static_cast<int>(index), value);
             break;
         case ROW_DELTA_THETA:
             // A new speed takes effect at once: any drift of the offset is
             // forgotten, and a glide in progress carries on for the centre.
-            ApplyDialogValue(ROW_DELTA_THETA, value);
-            state.angleOffset = 0.0f;
-            state.targetAngleOffset = 0.0f;
-            BuildFeedRegion();
+            ApplyDialogValue(settings, ROW_DELTA_THETA, value);
+            state->angleOffset = 0.0f;
+            state->targetAngleOffset = 0.0f;
+            BuildFeedRegion(state);
             break;
         case ROW_GRADIENT:
         case ROW_RESOLUTION:
-            ApplyDialogValue(static_cast<int>(index), value);
-            BuildFeedRegion();
+            ApplyDialogValue(settings, static_cast<int>(index), value);
+            BuildFeedRegion(state);
             break;
         case PARAM_NEW_TARGET:
-            PickTarget(&state.targetCentre, &state.targetAngleOffset);
-            EffectSetTimer(window, TIMER_GLIDE, TIMER_GLIDE_PERIOD_MS);
+            PickTarget(state, &state->targetCentre, &state->targetAngleOffset);
+            EffectSetTimer(state, TIMER_GLIDE, TIMER_GLIDE_PERIOD_MS);
             break;
         default:
             break;
     }
-    LeaveDrawLock();
+    LeaveDrawLock(state->lock);
 }

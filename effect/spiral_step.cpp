@@ -17,24 +17,24 @@ int32_t BlockCoordinate(int64_t value) {
 
 }  // namespace
 
-void DrawSpiral() {
+void DrawSpiral(SpiralState* state) {
     for (int i = 0; i < kStepsPerDrawCall; ++i) {
-        EnterDrawLockForWorker();
-        SpiralStep(g_spiral.dc);
+        EnterDrawLockForWorker(state->lock);
+        SpiralStep(state, state->dc);
         // The UI thread changes the settings under the lock; take the period
         // while holding it, so the comparison below never races that write.
-        const int32_t changePeriod = g_spiralSettings.ColChangePer;
-        LeaveDrawLock();
+        const int32_t changePeriod = state->settings->ColChangePer;
+        LeaveDrawLock(state->lock);
 
         // stepCount never exceeds a period that fits in 32 bits, so the
         // increment cannot overflow.
-        g_spiral.stepCount += 1;
-        if (g_spiral.stepCount >= changePeriod) {
-            g_spiral.stepCount = 0;
-            g_spiral.clearing = 0;
-            EnterDrawLockForWorker();
-            ColourWalk(g_spiral.dc);
-            LeaveDrawLock();
+        state->stepCount += 1;
+        if (state->stepCount >= changePeriod) {
+            state->stepCount = 0;
+            state->clearing = 0;
+            EnterDrawLockForWorker(state->lock);
+            ColourWalk(state, state->dc);
+            LeaveDrawLock(state->lock);
         }
     }
 }
@@ -43,15 +43,15 @@ double SpiralDrawCallsPerSecond() {
     return static_cast<double>(g_spiralSettings.StepsPerSecond) / kStepsPerDrawCall;
 }
 
-void SpiralStep(DrawContext dc) {
-    const SpiralSettings& settings = g_spiralSettings;
-    SpiralState& state = g_spiral;
+void SpiralStep(SpiralState* spiral, DrawContext dc) {
+    const SpiralSettings& settings = *spiral->settings;
+    SpiralState& state = *spiral;
     const DrawOps& ops = *state.ops;
     const int64_t resolution = settings.Resolution;
 
     // The last column and row are never a source.
-    const int64_t x = RandomMod(int64_t{state.width} - 1);
-    const int64_t y = RandomMod(int64_t{state.height} - 1);
+    const int64_t x = RandomMod(state.random, int64_t{state.width} - 1);
+    const int64_t y = RandomMod(state.random, int64_t{state.height} - 1);
 
     // While the first colour period lasts, the feed region is wiped block by
     // block instead of being dragged inward.
@@ -66,8 +66,8 @@ void SpiralStep(DrawContext dc) {
     // Twice the jitter is taken 64 bits wide: a Randomness near the 32-bit
     // limit must not overflow.
     const int64_t randomness = settings.Randomness;
-    const int64_t jx = RandomMod(2 * randomness) - randomness;
-    const int64_t jy = RandomMod(2 * randomness) - randomness;
+    const int64_t jx = RandomMod(state.random, 2 * randomness) - randomness;
+    const int64_t jy = RandomMod(state.random, 2 * randomness) - randomness;
 
     const int64_t cx = state.centre.x;
     const int64_t cy = state.centre.y;
@@ -115,10 +115,10 @@ void SpiralStep(DrawContext dc) {
                   static_cast<int32_t>(y));
 }
 
-void ColourWalk(DrawContext dc) {
-    SpiralState& state = g_spiral;
+void ColourWalk(SpiralState* spiral, DrawContext dc) {
+    SpiralState& state = *spiral;
     const DrawOps& ops = *state.ops;
-    const int64_t maximum = g_spiralSettings.MaxBkColour;
+    const int64_t maximum = state.settings->MaxBkColour;
 
     for (int channel = 0; channel < 3; ++channel) {
         // Wide: a channel near a MaxBkColour close to the 32-bit limit plus
@@ -127,10 +127,10 @@ void ColourWalk(DrawContext dc) {
             int64_t{state.colour[channel]} + int64_t{state.colourVelocity[channel]};
         if (moved <= 0) {
             state.colour[channel] = 0;
-            state.colourVelocity[channel] = static_cast<int32_t>(128 + RandomMod(128));
+            state.colourVelocity[channel] = static_cast<int32_t>(128 + RandomMod(state.random, 128));
         } else if (moved >= maximum) {
             state.colour[channel] = static_cast<int32_t>(maximum);
-            state.colourVelocity[channel] = static_cast<int32_t>(-128 - RandomMod(128));
+            state.colourVelocity[channel] = static_cast<int32_t>(-128 - RandomMod(state.random, 128));
         } else {
             state.colour[channel] = static_cast<int32_t>(moved);
         }

@@ -1,5 +1,7 @@
 #include "effect/spiral_window.h"
 
+#include <new>
+
 #include "effect/control_messages.h"
 #include "effect/draw_ops_gdi.h"
 #include "effect/spiral.h"
@@ -26,44 +28,92 @@ void WaitUntilFrozen(HANDLE thread) {
     GetThreadContext(thread, &context);
 }
 
+// What each effect window owns: its spiral, the settings it follows (a copy
+// of the process's, changed only by its own parameter messages) and the
+// generator it draws from.
+struct SpiralWindowData {
+    SpiralState state{};
+    SpiralSettings settings{};
+    RandomGenerator random;
+};
+
+SpiralWindowData* DataOf(HWND window) {
+    return reinterpret_cast<SpiralWindowData*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+}
+
 // Suspend and resume happen inside DrawLock, and a suspend is complete before
 // the lock is left, so the worker is only ever frozen between two steps and
 // never inside the lock, even in its wait or wake-up. Once a close has been
 // accepted a suspend no longer freezes: the worker must reach the end of its
 // loop to finish the close. The reply is the count before the call; the
 // platform's failure value, and a refused suspend, are -1.
-LRESULT FreezeWorker(bool freeze) {
+LRESULT FreezeWorker(HWND window, SpiralState* state, bool freeze) {
     if (freeze && StopState.load() != StopStateValue::Running) return -1;
-    EnterDrawLock();
-    DWORD previous = freeze ? SuspendThread(WorkerThread) : ResumeThread(WorkerThread);
-    if (freeze && previous != static_cast<DWORD>(-1)) WaitUntilFrozen(WorkerThread);
-    LeaveDrawLock();
+    HANDLE worker = HostWorker(window);
+    EnterDrawLock(state->lock);
+    DWORD previous = freeze ? SuspendThread(worker) : ResumeThread(worker);
+    if (freeze && previous != static_cast<DWORD>(-1)) WaitUntilFrozen(worker);
+    LeaveDrawLock(state->lock);
     return static_cast<LRESULT>(static_cast<LONG>(previous));
+}
+
+LRESULT CreateSpiral(HWND window) {
+    auto* data = new (std::nothrow) SpiralWindowData;
+    if (data == nullptr) return -1;
+    data->settings = g_spiralSettings;
+    data->random = SpawnRandom();
+    data->state.settings = &data->settings;
+    data->state.random = &data->random;
+    HDC dc = GetMappedDC(window);
+    if (!SpiralCreate(&data->state, window, dc, &kGdiDrawOps)) {
+        ReleaseDC(window, dc);
+        delete data;
+        return -1;  // the window is not made
+    }
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(data));
+    return 0;
+}
+
+void ReleaseSpiral(HWND window) {
+    SpiralWindowData* data = DataOf(window);
+    if (data == nullptr) return;
+    SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+    HDC dc = static_cast<HDC>(data->state.dc);
+    SpiralRelease(&data->state);
+    ReleaseDC(window, dc);
+    delete data;
 }
 
 }  // namespace
 
+void DrawSpiralInWindow(HWND window) {
+    if (SpiralWindowData* data = DataOf(window)) DrawSpiral(&data->state);
+}
+
 LRESULT CALLBACK SpiralWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_CREATE) return CreateSpiral(window);
+    SpiralWindowData* data = DataOf(window);
+    if (data == nullptr) {
+        // Before creation or after destruction there is no spiral to change:
+        // control messages do nothing and a suspend is refused.
+        if (message == WM_SPIRAL_SUSPEND || message == WM_SPIRAL_RESUME) return -1;
+        if (message == WM_SPIRAL_SETPARAM || message == WM_TIMER) return 0;
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
     switch (message) {
-        case WM_CREATE:
-            SpiralCreate(window, GetMappedDC(window), &kGdiDrawOps);
+        case WM_DESTROY:
+            ReleaseSpiral(window);
             return 0;
-        case WM_DESTROY: {
-            HDC dc = static_cast<HDC>(g_spiral.dc);
-            SpiralRelease();
-            ReleaseDC(window, dc);
-            return 0;
-        }
         case WM_TIMER:
-            OnEffectTimer(window, wParam);
+            OnEffectTimer(&data->state, wParam);
             return 0;
         case WM_SPIRAL_SETPARAM:
-            ApplySpiralParameter(window, LOWORD(wParam), LOWORD(lParam));
+            ApplySpiralParameter(&data->state, LOWORD(wParam), LOWORD(lParam));
             return 0;
         case WM_SPIRAL_SUSPEND:
-            return FreezeWorker(true);
+            return FreezeWorker(window, &data->state, true);
         case WM_SPIRAL_RESUME:
-            return FreezeWorker(false);
+            return FreezeWorker(window, &data->state, false);
         default:
             return DefWindowProcA(window, message, wParam, lParam);
     }

@@ -6,6 +6,10 @@
 
 LRESULT CALLBACK SpiralWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
+// The draw callback: 1000 steps of the window's spiral. Runs on the window's
+// draw worker only.
+void DrawSpiralInWindow(HWND window);
+
 // The window's drawing context, mapped so that the logical 800 by 600 space
 // covers the whole client area, independently in x and y. Release it with
 // ReleaseDC.

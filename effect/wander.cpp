@@ -7,34 +7,34 @@
 #include "effect/spiral.h"
 #include "effect/spiral_internal.h"
 
-void PickTarget(SpiralPoint* point, float* offset) {
+void PickTarget(SpiralState* state, SpiralPoint* point, float* offset) {
     constexpr int32_t W = LOGICAL_WIDTH;
     constexpr int32_t H = LOGICAL_HEIGHT;
     constexpr int32_t kBandWidth = static_cast<int32_t>(W * 0.1875);  // 150
 
     // 325 + (random mod 150): a band of 150 units centred on the middle.
-    const double band = static_cast<double>(RandomMod(kBandWidth));
+    const double band = static_cast<double>(RandomMod(state->random, kBandWidth));
     point->x = static_cast<int32_t>(band - W * 0.09375 + (W >> 1));
     point->y = H >> 1;
 
     // A whole number of tenths of a degree, -0.5 .. +0.4.
-    const double tenths = static_cast<double>(RandomMod(10) - 5) / 10.0;
+    const double tenths = static_cast<double>(RandomMod(state->random, 10) - 5) / 10.0;
     float angle = static_cast<float>(tenths * (1.0 / 180.0) * kPi);
 
     // One pick in five changes the kind of target.
-    if (RandomMod(5) == 0) g_spiral.direction = g_spiral.direction ? 0 : 1;
+    if (RandomMod(state->random, 5) == 0) state->direction = state->direction ? 0 : 1;
     // A reversed target lies twice the turn angle lower: gliding there passes
     // the turn angle through zero.
-    if (g_spiral.direction == 0) {
+    if (state->direction == 0) {
         angle = static_cast<float>(static_cast<double>(angle) -
-                                   2.0 * static_cast<double>(g_spiralSettings.DeltaTheta));
+                                   2.0 * static_cast<double>(state->settings->DeltaTheta));
     }
     *offset = angle;
 }
 
-int32_t GlideTick() {
-    SpiralState& state = g_spiral;
-    EnterDrawLock();
+int32_t GlideTick(SpiralState* spiral) {
+    SpiralState& state = *spiral;
+    EnterDrawLock(state.lock);
 
     if (state.targetCentre.x < state.centre.x) {
         state.centre.x -= 1;
@@ -56,8 +56,8 @@ int32_t GlideTick() {
         state.angleOffset = moved;
     }
 
-    BuildFeedRegion();
-    LeaveDrawLock();
+    BuildFeedRegion(spiral);
+    LeaveDrawLock(state.lock);
 
     // Only this thread writes the centre and the offset, so reading them
     // after leaving the lock is safe.
@@ -66,24 +66,27 @@ int32_t GlideTick() {
     return arrived ? 0 : 1;
 }
 
-void StartCountdown(EffectWindow window) {
-    g_spiral.countdown = static_cast<int32_t>(3 + RandomMod(27));
-    EffectSetTimer(window, TIMER_COUNTDOWN, TIMER_COUNTDOWN_PERIOD_MS);
+void StartCountdown(SpiralState* state) {
+    // The spiral's generator is only ever used under its lock.
+    EnterDrawLock(state->lock);
+    state->countdown = static_cast<int32_t>(3 + RandomMod(state->random, 27));
+    LeaveDrawLock(state->lock);
+    EffectSetTimer(state, TIMER_COUNTDOWN, TIMER_COUNTDOWN_PERIOD_MS);
 }
 
-void OnEffectTimer(EffectWindow window, uintptr_t timerId) {
+void OnEffectTimer(SpiralState* state, uintptr_t timerId) {
     if (timerId == TIMER_GLIDE) {
-        if (GlideTick() == 0) {
-            EffectKillTimer(window, TIMER_GLIDE);
-            StartCountdown(window);
+        if (GlideTick(state) == 0) {
+            EffectKillTimer(state, TIMER_GLIDE);
+            StartCountdown(state);
         }
     } else if (timerId == TIMER_COUNTDOWN) {
         // A stray tick after the countdown ended counts on below zero and
         // does nothing; only the 32-bit floor is guarded.
-        if (g_spiral.countdown > INT32_MIN) g_spiral.countdown -= 1;
-        if (g_spiral.countdown == 0) {
-            EffectKillTimer(window, TIMER_COUNTDOWN);
-            EffectSendNewTarget(window);
+        if (state->countdown > INT32_MIN) state->countdown -= 1;
+        if (state->countdown == 0) {
+            EffectKillTimer(state, TIMER_COUNTDOWN);
+            EffectSendNewTarget(state);
         }
     }
 }

@@ -1,11 +1,12 @@
-// The two modes that draw: full-screen saving and the preview in a window.
+// The modes that draw: full-screen saving (one window per monitor) and the
+// preview in a window.
 //
-// RunHost registers a class, creates one host window, starts one draw worker
-// that calls the saver's draw callback over and over, runs the message loop
-// until the window is gone, and cleans up. Closing is two-stage: the first
-// accepted close only asks the worker to stop; the window is destroyed once
-// the worker has left its loop, so the effect's state is never freed under a
-// running draw call.
+// RunHost registers a class, creates the host windows, starts one draw
+// worker per window that calls the saver's draw callback for its window over
+// and over, runs the message loop until the windows are gone, and cleans up.
+// Closing is two-stage: the first accepted close only asks the workers to
+// stop; the windows are destroyed once every worker has left its loop, so no
+// effect's state is ever freed under a running draw call.
 #pragma once
 
 #include <windows.h>
@@ -21,36 +22,45 @@ enum class HostKind : int {
 enum class StopStateValue : int32_t {
     Running = 0,
     StopRequested = 1,
-    WorkerDone = 2,
+    WorkerDone = 2,  // every worker has left its loop
 };
 
-// Shared by the UI thread and the worker: one 32-bit word, atomic loads and
-// stores, no lock.
+// Shared by the UI thread and the workers: one 32-bit word, atomic loads and
+// stores, no lock. One for the run: a close stops every window's worker.
 extern std::atomic<StopStateValue> StopState;
-// The draw worker; the effect window suspends and resumes it. Never closed
-// before the process ends.
-extern HANDLE WorkerThread;
-// The host window, recorded when its creation returns.
+// The first host window (the primary monitor's), recorded when its creation
+// returns.
 extern HWND HostWindow;
 // The procedure both host procedures hand messages on to.
 extern WNDPROC ChainedProc;
 
-// Runs one host window with its draw worker until the window is gone.
+// Runs the host windows with their draw workers until the windows are gone.
 // Returns 0 when the message loop has ended; -1 when the window class cannot
-// be registered, the window cannot be created, or the worker cannot be
-// started (the window is then closed at once and nothing is drawn).
+// be registered, a window cannot be created, or a worker cannot be started
+// (the windows are then closed at once).
 int RunHost(HostKind kind);
 
-// The worker's thread routine.
-DWORD WINAPI DrawWorker(LPVOID);
+// A worker's thread routine; its parameter is its window's record.
+DWORD WINAPI DrawWorker(LPVOID record);
 
-// Resumes the worker until its suspend count is zero.
-DWORD ResumeWorkerFully();
+// The draw worker of a host window of this run (the effect window suspends
+// and resumes it), or null. Never closed before the process ends.
+HANDLE HostWorker(HWND window);
 
-// What both host procedures do at WM_DESTROY: thaw the worker, ask it to
-// stop, wait until it has left its loop, post the quit message and hand
-// WM_DESTROY on.
+// Whether the window is one of this run's host windows.
+bool IsHostWindow(HWND window);
+
+// Resumes every worker until its suspend count is zero.
+void ResumeWorkerFully();
+
+// What both host procedures do at WM_DESTROY: ask the workers to stop, thaw
+// them, wait until each has left its loop, post the quit message once the
+// last window goes, and hand WM_DESTROY on.
 void HostDestroyStep(HWND window);
+
+// The second stage of the close: hands WM_CLOSE on for every host window
+// still there, which destroys them. Only once every worker is done.
+void DestroyHostWindows();
 
 // The saver class procedure: the two-stage close with the dismissal rules
 // (input, activation, the password) in front of it.
@@ -59,8 +69,12 @@ LRESULT CALLBACK SaverHostProc(HWND window, UINT message, WPARAM wParam, LPARAM 
 // The preview class procedure: the two-stage close and nothing else.
 LRESULT CALLBACK PreviewHostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-// How RunHost starts the worker: CreateThread with default security and
-// stack, no parameter, running at once. Tests replace it to see a run whose
+// Whether the window being created is the run's first: the saver reads its
+// grace period and the pointer's position once per run.
+bool FirstHostCreation();
+
+// How RunHost starts a worker: CreateThread with default security and stack,
+// the given parameter, running at once. Tests replace it to see a run whose
 // worker cannot be started.
-using WorkerStarter = HANDLE (*)(LPTHREAD_START_ROUTINE routine);
+using WorkerStarter = HANDLE (*)(LPTHREAD_START_ROUTINE routine, LPVOID parameter);
 extern WorkerStarter g_startWorker;

@@ -1,9 +1,10 @@
 // The full-screen host's class procedure: what ends the saver.
 //
-// Keys, mouse buttons, pointer movement and loss of activation all ask for
-// the close the same way, by posting WM_CLOSE to the window, so the close
-// rule (and the password check in it) runs later from the queue and never
-// inside an input handler.
+// Keys, mouse buttons, pointer movement and loss of activation, on any of
+// the saver's windows, all ask for the close the same way, by posting
+// WM_CLOSE to the window, so the close rule (and the password check in it)
+// runs later from the queue and never inside an input handler. The close
+// stops every window's worker; the second stage destroys every window.
 #include "framework/host.h"
 #include "framework/password.h"
 
@@ -11,7 +12,7 @@ namespace {
 
 void AskToClose(HWND window) { PostMessageA(window, WM_CLOSE, 0, 0); }
 
-void CloseRule(HWND window) {
+void CloseRule() {
     switch (StopState.load()) {
         case StopStateValue::Running: {
             // One verification at a time: the platform's dialog runs a message
@@ -26,7 +27,7 @@ void CloseRule(HWND window) {
         case StopStateValue::StopRequested:
             return;  // the worker's own close completes it
         case StopStateValue::WorkerDone:
-            ChainedProc(window, WM_CLOSE, 0, 0);
+            DestroyHostWindows();
             return;
     }
 }
@@ -45,19 +46,28 @@ void MovementRule(HWND window, LPARAM lParam) {
 LRESULT CALLBACK SaverHostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_CREATE:
-            ReadGracePeriod(window);
-            GetCursorPos(&CursorBaseline);
+            // Once per run, on the first (the primary monitor's) window.
+            if (FirstHostCreation()) {
+                ReadGracePeriod(window);
+                GetCursorPos(&CursorBaseline);
+                PasswordDialogUp = false;
+            }
             StopState.store(StopStateValue::Running);
-            PasswordDialogUp = false;
             return CallWindowProcA(ChainedProc, window, message, wParam, lParam);
         case WM_DESTROY:
             HostDestroyStep(window);
             return 0;
         case WM_ACTIVATE:
-            if (LOWORD(wParam) == WA_INACTIVE && !PasswordDialogUp) AskToClose(window);
+            // Activation moving to another of the saver's own windows (a
+            // click on another monitor, which ends the saver by itself) is
+            // no reason to close.
+            if (LOWORD(wParam) == WA_INACTIVE && !PasswordDialogUp &&
+                !IsHostWindow(reinterpret_cast<HWND>(lParam))) {
+                AskToClose(window);
+            }
             return 0;
         case WM_CLOSE:
-            CloseRule(window);
+            CloseRule();
             return 0;
         case WM_ACTIVATEAPP:
             if (wParam == 0 && !PasswordDialogUp) AskToClose(window);

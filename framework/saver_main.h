@@ -10,7 +10,9 @@
 
 #include "framework/command_line.h"
 
-using DrawCallback = void (*)();
+// Draws a bounded amount in the given host window; called on that window's
+// worker only.
+using DrawCallback = void (*)(HWND window);
 using ConfigureCallback = int (*)();
 using InitialiseCallback = void (*)();
 // How many draw calls a second the worker may make; 0 or less: back to back.

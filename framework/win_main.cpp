@@ -13,6 +13,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR command
     g_instance = instance;
     return SaverMain(instance, previousInstance, commandLine, "Gyrel",
                      /*saverWindowProc=*/SpiralWindowProc, /*previewWindowProc=*/SpiralWindowProc,
-                     /*drawCallback=*/DrawSpiral, ShowOptionsSheet, LoadSpiralSettings,
+                     /*drawCallback=*/DrawSpiralInWindow, ShowOptionsSheet, LoadSpiralSettings,
                      /*drawRateCallback=*/SpiralDrawCallsPerSecond);
 }

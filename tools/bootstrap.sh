@@ -1,7 +1,8 @@
 #!/bin/sh
 # Installs everything Gyrel needs to build, run and test on Debian 12:
 # the MinGW-w64 cross compilers, Wine (with its 32-bit half), a virtual X
-# server, CMake, GoogleTest, the image libraries of the reference renderer,
+# server (and Xephyr, for two monitors inside it), CMake, GoogleTest, the
+# image libraries of the reference renderer,
 # clang with libFuzzer and the sanitizer runtimes (libclang-rt-14-dev, a
 # mere recommendation of clang's) and llvm-symbolizer (llvm-14) for the fuzz
 # targets, and for the X11 hack Xlib with its extensions library,
@@ -12,7 +13,7 @@ set -eu
 PACKAGES="build-essential cmake make pkg-config git python3 ca-certificates \
 g++-mingw-w64-i686 g++-mingw-w64-x86-64 \
 wine wine32:i386 wine64 fonts-wine \
-xvfb x11-utils xdotool imagemagick \
+xvfb xserver-xephyr x11-utils xdotool imagemagick \
 libgtest-dev googletest libpng-dev libgif-dev \
 clang libclang-rt-14-dev llvm-14 \
 libx11-dev libxext-dev xscreensaver xscreensaver-data xrestop"

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Sets everything up, builds, and runs every test: the host unit tests, a
 # short run of the fuzz targets, then the real module under Wine (32-bit in
-# full, 64-bit smoke tests) inside a private Wine session.
+# full, 64-bit smoke tests) inside a private Wine session, and the saver on
+# two monitors in a second session that offers them.
 set -eu
 cd "$(dirname "$0")/.."
 sh tools/bootstrap.sh
@@ -9,5 +10,8 @@ sh tools/build.sh
 ctest --test-dir build/host --output-on-failure
 sh tools/run_fuzz.sh
 python3 tools/wine_session.py -- sh -c \
-    'ctest --test-dir build/win32 --output-on-failure && ctest --test-dir build/win64 --output-on-failure'
+    'ctest --test-dir build/win32 --output-on-failure -LE two_monitors &&
+     ctest --test-dir build/win64 --output-on-failure -LE two_monitors'
+python3 tools/wine_session.py --monitors 2 -- \
+    ctest --test-dir build/win32 --output-on-failure -L two_monitors
 echo "check: all tests passed"

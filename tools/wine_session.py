@@ -9,7 +9,7 @@ quiet, crash dialogs are switched off (a crash fails a test instead of
 hanging it), every wait has a time limit, and everything the session started
 is killed when it ends.
 
-    tools/wine_session.py [--prefix DIR] [--screen WxHxD] -- COMMAND...
+    tools/wine_session.py [--prefix DIR] [--screen WxHxD] [--monitors 2] -- COMMAND...
 
 The command's exit status is the session's. Inside it DISPLAY, WINEPREFIX,
 WINEDEBUG and GYREL_TEST_SESSION=1 are set; the test driver refuses to run
@@ -37,30 +37,31 @@ def display_free(number):
                 os.path.exists(f"/tmp/.X11-unix/X{number}"))
 
 
-def start_xvfb(screen, log_path):
-    """Starts Xvfb on a display number that no other server uses.
+def start_x_server(program, arguments, log_path, env=None):
+    """Starts an X server (Xvfb, or Xephyr inside one) on a display number
+    that no other server uses; returns the process, the display and the pipe
+    that must stay open for the server's life.
 
     The server listens only on its socket file: a server of another
     file-system root on this machine (a container, a chroot) shares the
     abstract socket namespace, and a clash there kills a server mid-start.
-    Without the abstract socket, Xvfb's own search for a free number
+    Without the abstract socket, the server's own search for a free number
     (-displayfd alone) would take a number whose socket file another server
     holds and delete that file, so the number is chosen here: the first one
     with neither a lock nor a socket file that the server then takes.
     """
-    if shutil.which("Xvfb") is None:
-        fail("Xvfb is not installed (run tools/bootstrap.sh)")
+    if shutil.which(program) is None:
+        fail(f"{program} is not installed (run tools/bootstrap.sh)")
     for number in (n for n in range(20, 400) if display_free(n)):
         read_end, write_end = os.pipe()
-        xvfb = subprocess.Popen(
-            ["Xvfb", f":{number}", "-displayfd", str(write_end), "-screen", "0", screen,
-             "-nolisten", "tcp", "-nolisten", "local", "-noreset"],
+        server = subprocess.Popen(
+            [program, f":{number}", "-displayfd", str(write_end)] + arguments +
+            ["-nolisten", "tcp", "-nolisten", "local", "-noreset"],
             pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=open(log_path, "w"),
-            start_new_session=True)
+            start_new_session=True, env=env)
         os.close(write_end)
         # The server writes its number (in more than one piece) once it is
-        # ready; keep the pipe open for the server's life: a server whose
-        # write finds the pipe closed ends at once.
+        # ready; a server whose write finds the pipe closed ends at once.
         reported = b""
         deadline = time.monotonic() + 30
         while not reported.endswith(b"\n") and time.monotonic() < deadline:
@@ -70,13 +71,25 @@ def start_xvfb(screen, log_path):
                 break
             reported += chunk
         if reported.endswith(b"\n") and reported.decode().strip() == str(number):
-            return xvfb, f":{number}", read_end
+            return server, f":{number}", read_end
         # Taken meanwhile by another server, or too slow: try the next number.
         os.close(read_end)
-        if xvfb.poll() is None:
-            xvfb.kill()
-            xvfb.wait()
-    fail("Xvfb could not start on any free display")
+        if server.poll() is None:
+            server.kill()
+            server.wait()
+    fail(f"{program} could not start on any free display")
+
+
+def stop_x_server(server, pipe, log_path):
+    if server.poll() is not None:
+        print(f"wine_session: the X server ended during the session (status {server.returncode});"
+              f" its log is {log_path}", file=sys.stderr)
+    try:
+        os.killpg(server.pid, signal.SIGTERM)
+        server.wait(timeout=10)
+    except (ProcessLookupError, subprocess.TimeoutExpired):
+        server.kill()
+    os.close(pipe)
 
 
 def run_checked(command, env, timeout, what, capture=True):
@@ -94,7 +107,7 @@ def run_checked(command, env, timeout, what, capture=True):
         fail(f"{what} failed with status {result.returncode}")
 
 
-def create_prefix(prefix, env, desktop_size):
+def create_prefix(prefix, env, desktop_size, two_monitors):
     if shutil.which("wine") is None:
         fail("Wine is not installed (run tools/bootstrap.sh)")
     shutil.rmtree(prefix, ignore_errors=True)
@@ -108,13 +121,21 @@ def create_prefix(prefix, env, desktop_size):
     run_checked(["wineserver", "-w"], boot_env, BOOT_TIMEOUT, "waiting for wineserver")
     run_checked(["wine", "reg", "add", r"HKCU\Software\Wine\WineDbg", "/v", "ShowCrashDialog",
                  "/t", "REG_DWORD", "/d", "0", "/f"], boot_env, 120, "switching off crash dialogs")
-    # Run every program on a virtual desktop the size of the X screen. With no
-    # window manager on the X server, Wine otherwise waits two seconds for each
-    # captioned window it hides or destroys; on its own desktop it does not.
-    run_checked(["wine", "reg", "add", r"HKCU\Software\Wine\Explorer", "/v", "Desktop", "/d",
-                 "Default", "/f"], boot_env, 120, "choosing the virtual desktop")
-    run_checked(["wine", "reg", "add", r"HKCU\Software\Wine\Explorer\Desktops", "/v", "Default",
-                 "/d", desktop_size, "/f"], boot_env, 120, "sizing the virtual desktop")
+    if two_monitors:
+        # Wine sees Xinerama's heads as monitors only without XRandR, and
+        # only without a virtual desktop, which would be a single monitor.
+        run_checked(["wine", "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "UseXRandR",
+                     "/d", "N", "/f"], boot_env, 120, "switching off XRandR")
+    else:
+        # Run every program on a virtual desktop the size of the X screen.
+        # With no window manager on the X server, Wine otherwise waits two
+        # seconds for each captioned window it hides or destroys; on its own
+        # desktop it does not.
+        run_checked(["wine", "reg", "add", r"HKCU\Software\Wine\Explorer", "/v", "Desktop",
+                     "/d", "Default", "/f"], boot_env, 120, "choosing the virtual desktop")
+        run_checked(["wine", "reg", "add", r"HKCU\Software\Wine\Explorer\Desktops", "/v",
+                     "Default", "/d", desktop_size, "/f"], boot_env, 120,
+                    "sizing the virtual desktop")
     run_checked(["wineserver", "-w"], boot_env, BOOT_TIMEOUT, "waiting for wineserver")
     print(f"wine_session: prefix {prefix} ready in {time.monotonic() - started:.0f} s",
           flush=True)
@@ -126,6 +147,9 @@ def main():
     root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
     parser.add_argument("--prefix", default=os.path.join(root, "build", "wineprefix"))
     parser.add_argument("--screen", default="1024x768x24")
+    parser.add_argument("--monitors", type=int, choices=(1, 2), default=1,
+                        help="2: two monitors side by side, 800x600 (primary) and 640x480, "
+                             "from Xephyr with Xinerama inside the virtual X server")
     parser.add_argument("command", nargs=argparse.REMAINDER)
     args = parser.parse_args()
     command = args.command[1:] if args.command[:1] == ["--"] else args.command
@@ -133,16 +157,30 @@ def main():
         parser.error("no command given")
 
     os.makedirs(os.path.dirname(os.path.abspath(args.prefix)), exist_ok=True)
-    xvfb_log = os.path.join(os.path.dirname(os.path.abspath(args.prefix)), "xvfb.log")
-    xvfb, display, display_pipe = start_xvfb(args.screen, xvfb_log)
+    logs = os.path.dirname(os.path.abspath(args.prefix))
+    two_monitors = args.monitors == 2
+    # Room for Xephyr's window, 1440 by 600, on the outer server.
+    screen = "1600x900x24" if two_monitors and args.screen == "1024x768x24" else args.screen
+    servers = []
     env = dict(os.environ)
-    env.update(DISPLAY=display, WINEPREFIX=os.path.abspath(args.prefix), WINEDEBUG="-all",
-               GYREL_TEST_SESSION="1")
-    env.pop("WINEDLLOVERRIDES", None)
     status = 1
     try:
+        servers.append(start_x_server("Xvfb", ["-screen", "0", screen],
+                                      os.path.join(logs, "xvfb.log")) +
+                       (os.path.join(logs, "xvfb.log"),))
+        display = servers[0][1]
+        if two_monitors:
+            log = os.path.join(logs, "xephyr.log")
+            servers.append(start_x_server(
+                "Xephyr", ["+xinerama", "-origin", "0,0", "-screen", "800x600",
+                           "-origin", "800,0", "-screen", "640x480"],
+                log, env=dict(env, DISPLAY=display)) + (log,))
+            display = servers[1][1]
+        env.update(DISPLAY=display, WINEPREFIX=os.path.abspath(args.prefix), WINEDEBUG="-all",
+                   GYREL_TEST_SESSION="1")
+        env.pop("WINEDLLOVERRIDES", None)
         print(f"wine_session: X display {display}", flush=True)
-        create_prefix(env["WINEPREFIX"], env, "x".join(args.screen.split("x")[:2]))
+        create_prefix(env["WINEPREFIX"], env, "x".join(screen.split("x")[:2]), two_monitors)
         # One wineserver for the whole session, rather than one per program.
         subprocess.Popen(["wineserver", "-p"], env=env).wait(timeout=60)
         # Start the prefix's long-lived helpers (services, the desktop
@@ -152,17 +190,11 @@ def main():
                     capture=False)
         status = subprocess.call(command, env=env)
     finally:
-        if xvfb.poll() is not None:
-            print(f"wine_session: the X server ended during the session (status {xvfb.returncode});"
-                  f" its log is {xvfb_log}", file=sys.stderr)
-        subprocess.call(["wineserver", "-k"], env=env, stdout=subprocess.DEVNULL,
-                        stderr=subprocess.DEVNULL)
-        try:
-            os.killpg(xvfb.pid, signal.SIGTERM)
-            xvfb.wait(timeout=10)
-        except (ProcessLookupError, subprocess.TimeoutExpired):
-            xvfb.kill()
-        os.close(display_pipe)
+        if "WINEPREFIX" in env:
+            subprocess.call(["wineserver", "-k"], env=env, stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL)
+        for server, _, pipe, log in reversed(servers):
+            stop_x_server(server, pipe, log)
     sys.exit(status)
 
 

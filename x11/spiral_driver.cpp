@@ -6,8 +6,9 @@
 
 namespace {
 
-// The engine's timers are keyed by window; the hack has one.
+// The engine's timers are keyed by window; the hack has one, and one spiral.
 int g_windowToken;
+SpiralState g_spiral;
 
 constexpr int64_t kStepsPerBatch = 1000;  // what one DrawSpiral call makes
 
@@ -19,14 +20,15 @@ void SpiralDriverStart(SoftSurface* surface, const int32_t settings[kSettingsRow
     for (int row = 0; row < kSettingsRows; ++row) ApplyDialogValue(row, settings[row]);
     SeedRandom(seed);
     HostTimersReset();
-    SpiralCreate(&g_windowToken, SoftSurfaceContext(surface), &kSoftDrawOps);
+    g_spiral = SpiralState{};
+    SpiralCreate(&g_spiral, &g_windowToken, SoftSurfaceContext(surface), &kSoftDrawOps);
 }
 
-void SpiralDriverDrawBatch() { DrawSpiral(); }
+void SpiralDriverDrawBatch() { DrawSpiral(&g_spiral); }
 
 void SpiralDriverAdvanceClock(uint64_t milliseconds) { HostAdvanceTime(milliseconds); }
 
 void SpiralDriverStop() {
-    SpiralRelease();
+    SpiralRelease(&g_spiral);
     HostTimersReset();
 }

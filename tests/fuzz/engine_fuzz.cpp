@@ -177,41 +177,41 @@ const DrawOps kCheckedOps = {
 void DriveEngine(const EngineRun& run, SoftSurface* surface) {
     static int windowToken;
     const EffectWindow window = &windowToken;
-    g_spiral = SpiralState{};
+    SpiralState spiral{};
     HostTimersReset();
     SeedRandom(run.seed);
     const int regionsBefore = SoftRegionsAlive();
     g_brushesAlive = 0;
 
-    SpiralCreate(window, SoftSurfaceContext(surface), &kCheckedOps);
+    SpiralCreate(&spiral, window, SoftSurfaceContext(surface), &kCheckedOps);
     g_workerMayRun = true;
     for (const Event& event : run.events) {
         switch (event.kind) {
             case EventKind::Draw:
-                DrawSpiral();
+                DrawSpiral(&spiral);
                 break;
             case EventKind::Steps:
                 for (uint32_t i = 0; i < event.amount; ++i) {
-                    EnterDrawLock();
-                    SpiralStep(g_spiral.dc);
-                    LeaveDrawLock();
+                    EnterDrawLock(spiral.lock);
+                    SpiralStep(&spiral, spiral.dc);
+                    LeaveDrawLock(spiral.lock);
                 }
                 break;
             case EventKind::Advance:
                 HostAdvanceTime(event.amount);
                 break;
             case EventKind::Parameter:
-                ApplySpiralParameter(window, event.amount, event.value);
+                ApplySpiralParameter(&spiral, event.amount, event.value);
                 break;
         }
         FUZZ_CHECK(!HostDrawLockHeld());
         // The wander's band: 325 plus less than 150.
-        FUZZ_CHECK(g_spiral.centre.x >= 325 && g_spiral.centre.x <= 474);
-        FUZZ_CHECK(g_spiral.centre.y == LOGICAL_HEIGHT / 2);
+        FUZZ_CHECK(spiral.centre.x >= 325 && spiral.centre.x <= 474);
+        FUZZ_CHECK(spiral.centre.y == LOGICAL_HEIGHT / 2);
         FUZZ_CHECK(HostTimerRunning(window, TIMER_COUNTDOWN) || HostTimerRunning(window, TIMER_GLIDE));
     }
     g_workerMayRun = false;
-    SpiralRelease();
+    SpiralRelease(&spiral);
     FUZZ_CHECK(SoftRegionsAlive() == regionsBefore);
     FUZZ_CHECK(g_brushesAlive == 0);
 }

@@ -11,6 +11,7 @@ int g_windowToken;
 }
 
 const EffectWindow kTestWindow = &g_windowToken;
+SpiralState g_testSpiral;
 
 void UseDefaultSettings() {
     for (int row = 0; row < kSettingsRows; ++row) {
@@ -21,36 +22,40 @@ void UseDefaultSettings() {
 
 void EngineTest::SetUp() {
     UseDefaultSettings();
-    g_spiral = SpiralState{};
+    g_testSpiral = SpiralState{};
+    g_testSpiral.window = kTestWindow;
+    g_testSpiral.settings = &g_spiralSettings;
+    g_testSpiral.random = &ProcessRandom();
     HostTimersReset();
     SoftSurfaceInit(&surface, LOGICAL_WIDTH, LOGICAL_HEIGHT);
     Recorded().clear();
 }
 
 void EngineTest::TearDown() {
-    if (created) SpiralRelease();
+    if (created) SpiralRelease(&g_testSpiral);
     Recorded().clear();
 }
 
 void EngineTest::Create(uint32_t seed) {
     SeedRandom(seed);
-    SpiralCreate(kTestWindow, SoftSurfaceContext(&surface), &kRecordingDrawOps);
+    SpiralCreate(&g_testSpiral, kTestWindow, SoftSurfaceContext(&surface), &kRecordingDrawOps);
     created = true;
     Recorded().clear();
 }
 
 void EngineTest::Place(int32_t cx, int32_t cy, float angleOffset) {
-    InitialiseDrawLock();
-    g_spiral.width = LOGICAL_WIDTH;
-    g_spiral.height = LOGICAL_HEIGHT;
-    g_spiral.dc = SoftSurfaceContext(&surface);
-    g_spiral.ops = &kRecordingDrawOps;
-    g_spiral.centre = SpiralPoint{cx, cy};
-    g_spiral.angleOffset = angleOffset;
-    g_spiral.brush = kRecordingDrawOps.createSolidBrush(0);
-    g_spiral.clearing = 1;
-    g_spiral.direction = 1;
-    BuildFeedRegion();
+    DeleteDrawLock(g_testSpiral.lock);  // placed again within one test
+    g_testSpiral.lock = CreateDrawLock();
+    g_testSpiral.width = LOGICAL_WIDTH;
+    g_testSpiral.height = LOGICAL_HEIGHT;
+    g_testSpiral.dc = SoftSurfaceContext(&surface);
+    g_testSpiral.ops = &kRecordingDrawOps;
+    g_testSpiral.centre = SpiralPoint{cx, cy};
+    g_testSpiral.angleOffset = angleOffset;
+    g_testSpiral.brush = kRecordingDrawOps.createSolidBrush(0);
+    g_testSpiral.clearing = 1;
+    g_testSpiral.direction = 1;
+    BuildFeedRegion(&g_testSpiral);
     created = true;
     Recorded().clear();
 }

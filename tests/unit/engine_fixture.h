@@ -14,6 +14,8 @@
 
 // The window token handed to the engine; the host platform only compares it.
 extern const EffectWindow kTestWindow;
+// The spiral the engine tests drive; the fixture makes it afresh each test.
+extern SpiralState g_testSpiral;
 
 class EngineTest : public ::testing::Test {
 protected:

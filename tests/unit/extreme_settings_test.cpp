@@ -52,12 +52,12 @@ TEST_P(ExtremeSettings, DrawingAndWanderingStayDefinedAndBounded) {
     Create(99);
     const int regionsAlive = SoftRegionsAlive();
     for (int call = 0; call < 4; ++call) {
-        DrawSpiral();
+        DrawSpiral(&g_testSpiral);
         HostAdvanceTime(20000);  // a countdown and a glide on the way
     }
     EXPECT_EQ(SoftRegionsAlive(), regionsAlive);
-    EXPECT_GE(g_spiral.centre.x, 325);
-    EXPECT_LE(g_spiral.centre.x, 474);
+    EXPECT_GE(g_testSpiral.centre.x, 325);
+    EXPECT_LE(g_testSpiral.centre.x, 474);
 
     int64_t steps = 0;
     for (const RecordedCall& call : Recorded()) {
@@ -94,9 +94,9 @@ class ExtremeBlocks : public EngineTest {};
 TEST_F(ExtremeBlocks, NegativeResolutionPassesNegativeExtentsForTheSurfaceToTreatAsGdiDoes) {
     ApplyDialogValue(ROW_RESOLUTION, -6);
     Place(400, 300, 0.0f);
-    g_spiral.clearing = 0;
+    g_testSpiral.clearing = 0;
     SeedRandom(SeedForSource(407, 280));
-    SpiralStep(g_spiral.dc);
+    SpiralStep(&g_testSpiral, g_testSpiral.dc);
     EXPECT_EQ(Describe(RecordedOf(Op::CopyBlock).at(0)), "CopyBlock(403, 288, -6, -6, 407, 280)");
 }
 
@@ -104,9 +104,9 @@ TEST_F(ExtremeBlocks, HugeJitterAndPullAreClampedNotWrapped) {
     g_spiralSettings.Randomness = INT32_MAX;
     g_spiralSettings.Gradient = INT32_MIN;
     Place(400, 300, 0.0f);
-    g_spiral.clearing = 0;
+    g_testSpiral.clearing = 0;
     SeedRandom(3);
-    for (int i = 0; i < 200; ++i) SpiralStep(g_spiral.dc);
+    for (int i = 0; i < 200; ++i) SpiralStep(&g_testSpiral, g_testSpiral.dc);
     int clampedHigh = 0, clampedLow = 0;
     for (const RecordedCall& copy : RecordedOf(Op::CopyBlock)) {
         for (int axis = 0; axis < 2; ++axis) {

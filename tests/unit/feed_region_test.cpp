@@ -37,8 +37,8 @@ class FeedRegion : public EngineTest {
 protected:
     void Build(int32_t cx, int32_t cy, float angleOffset) {
         Place(cx, cy, 0.0f);
-        g_spiral.angleOffset = angleOffset;
-        BuildFeedRegion();
+        g_testSpiral.angleOffset = angleOffset;
+        BuildFeedRegion(&g_testSpiral);
     }
 };
 
@@ -55,9 +55,9 @@ TEST_F(FeedRegion, DefaultSettingsGiveTheFourCornerTriangles) {
 
 TEST_F(FeedRegion, IsMadeDeletingTheOldOneAndUnitingEachCornerInTurn) {
     Build(400, 300, 0.0f);
-    const DrawRegion previous = g_spiral.feedRegion;
+    const DrawRegion previous = g_testSpiral.feedRegion;
     Recorded().clear();
-    BuildFeedRegion();
+    BuildFeedRegion(&g_testSpiral);
 
     const std::vector<RecordedCall>& calls = Recorded();
     ASSERT_EQ(calls.size(), 11u);
@@ -76,7 +76,7 @@ TEST_F(FeedRegion, IsMadeDeletingTheOldOneAndUnitingEachCornerInTurn) {
         EXPECT_EQ(deleted.op, Op::DeleteRegion);
         EXPECT_EQ(deleted.region, made.region);
     }
-    EXPECT_EQ(g_spiral.feedRegion, first);
+    EXPECT_EQ(g_testSpiral.feedRegion, first);
 }
 
 TEST_F(FeedRegion, ANegativeTurnMirrorsTheFigure) {
@@ -134,14 +134,14 @@ TEST_F(FeedRegion, AnOutwardPushGivesASquareAtTheMiddle) {
         ASSERT_EQ(rects.size(), 1u);
         EXPECT_EQ(rects[0].args, (std::vector<int64_t>{400, 300, 410, 310}));
         EXPECT_TRUE(RecordedOf(Op::CreateTriangle).empty());
-        EXPECT_TRUE(kSoftDrawOps.pointInRegion(g_spiral.feedRegion, 409, 309));
-        EXPECT_FALSE(kSoftDrawOps.pointInRegion(g_spiral.feedRegion, 410, 300));
+        EXPECT_TRUE(kSoftDrawOps.pointInRegion(g_testSpiral.feedRegion, 409, 309));
+        EXPECT_FALSE(kSoftDrawOps.pointInRegion(g_testSpiral.feedRegion, 410, 300));
     }
     g_spiralSettings.Resolution = 0;
     Build(400, 300, 0.0f);
     for (int y = 290; y < 320; ++y) {
         for (int x = 390; x < 420; ++x) {
-            ASSERT_FALSE(kSoftDrawOps.pointInRegion(g_spiral.feedRegion, x, y));
+            ASSERT_FALSE(kSoftDrawOps.pointInRegion(g_testSpiral.feedRegion, x, y));
         }
     }
 }
@@ -152,16 +152,16 @@ TEST_F(FeedRegion, RebuildingGivesTheSameRegionAndLeavesOneAlive) {
     const std::vector<Triangle> first = Triangles();
     std::vector<bool> inside;
     for (int y = 0; y < 600; y += 3) {
-        for (int x = 0; x < 800; x += 3) inside.push_back(kSoftDrawOps.pointInRegion(g_spiral.feedRegion, x, y));
+        for (int x = 0; x < 800; x += 3) inside.push_back(kSoftDrawOps.pointInRegion(g_testSpiral.feedRegion, x, y));
     }
     Recorded().clear();
-    BuildFeedRegion();
+    BuildFeedRegion(&g_testSpiral);
     EXPECT_EQ(Triangles(), first);
     EXPECT_EQ(SoftRegionsAlive(), alive);
     size_t i = 0;
     for (int y = 0; y < 600; y += 3) {
         for (int x = 0; x < 800; x += 3) {
-            ASSERT_EQ(kSoftDrawOps.pointInRegion(g_spiral.feedRegion, x, y), inside[i++]) << x << ',' << y;
+            ASSERT_EQ(kSoftDrawOps.pointInRegion(g_testSpiral.feedRegion, x, y), inside[i++]) << x << ',' << y;
         }
     }
 }

@@ -18,14 +18,14 @@ protected:
     void SetUp() override {
         EngineTest::SetUp();
         Place(400, 300, 0.0f);
-        g_spiral.clearing = 0;
+        g_testSpiral.clearing = 0;
     }
 
     // One step from the given source; returns the block copy it made.
     std::vector<int64_t> StepFrom(int32_t x, int32_t y) {
         SeedRandom(SeedForSource(x, y));
         Recorded().clear();
-        SpiralStep(g_spiral.dc);
+        SpiralStep(&g_testSpiral, g_testSpiral.dc);
         const std::vector<RecordedCall> copies = RecordedOf(Op::CopyBlock);
         if (copies.size() != 1) return {};
         return copies[0].args;  // dx, dy, w, h, sx, sy
@@ -75,7 +75,7 @@ TEST_F(SpiralStepTest, JitterShiftsTheDestinationByMinusRandomnessUpToRandomness
         g_spiralSettings.Randomness = 2;
         SeedRandom(seed);
         Recorded().clear();
-        SpiralStep(g_spiral.dc);
+        SpiralStep(&g_testSpiral, g_testSpiral.dc);
         const std::vector<int64_t> jittered = RecordedOf(Op::CopyBlock).at(0).args;
 
         // The same source without jitter.
@@ -102,52 +102,52 @@ TEST_F(SpiralStepTest, DrawsTwoNumbersOrFourWithJitter) {
     // x then y: the first two numbers are the source.
     SeedRandom(77);
     Recorded().clear();
-    SpiralStep(g_spiral.dc);
+    SpiralStep(&g_testSpiral, g_testSpiral.dc);
     const RecordedCall& test = Recorded().at(0);
     EXPECT_EQ(test.op, Op::PointInRegion);
     EXPECT_EQ(test.args[0], NthRandom(77, 0) % 799);
     EXPECT_EQ(test.args[1], NthRandom(77, 1) % 599);
 
-    EXPECT_EQ(DrawsMadeBy(77, [] { SpiralStep(g_spiral.dc); }), 2);
+    EXPECT_EQ(DrawsMadeBy(77, [] { SpiralStep(&g_testSpiral, g_testSpiral.dc); }), 2);
     g_spiralSettings.Randomness = 3;
-    EXPECT_EQ(DrawsMadeBy(77, [] { SpiralStep(g_spiral.dc); }), 4);
+    EXPECT_EQ(DrawsMadeBy(77, [] { SpiralStep(&g_testSpiral, g_testSpiral.dc); }), 4);
 }
 
 TEST_F(SpiralStepTest, WhileClearingASourceInTheFeedRegionIsBlackedOutWithoutJitter) {
     g_spiralSettings.Randomness = 2;
-    g_spiral.clearing = 1;
+    g_testSpiral.clearing = 1;
     const uint32_t seed = SeedForSource(5, 5);  // inside the top-left triangle
-    EXPECT_EQ(DrawsMadeBy(seed, [] { SpiralStep(g_spiral.dc); }), 2);
+    EXPECT_EQ(DrawsMadeBy(seed, [] { SpiralStep(&g_testSpiral, g_testSpiral.dc); }), 2);
 
     SeedRandom(seed);
     Recorded().clear();
-    SpiralStep(g_spiral.dc);
+    SpiralStep(&g_testSpiral, g_testSpiral.dc);
     ASSERT_EQ(Recorded().size(), 2u);
     EXPECT_EQ(Describe(Recorded()[0]), "PointInRegion(5, 5, 1)");
     EXPECT_EQ(Describe(Recorded()[1]), "BlackOut(5, 5, 10, 10)");
 
     // After the first colour change the same source is copied.
-    g_spiral.clearing = 0;
+    g_testSpiral.clearing = 0;
     SeedRandom(seed);
     Recorded().clear();
-    SpiralStep(g_spiral.dc);
+    SpiralStep(&g_testSpiral, g_testSpiral.dc);
     ASSERT_EQ(RecordedOf(Op::CopyBlock).size(), 1u);
     EXPECT_TRUE(RecordedOf(Op::BlackOut).empty());
 
     // While clearing, a source outside the region is copied as usual.
-    g_spiral.clearing = 1;
+    g_testSpiral.clearing = 1;
     EXPECT_EQ(StepFrom(410, 293).size(), 6u);
 }
 
 TEST_F(SpiralStepTest, ResolutionZeroCopiesNothing) {
     g_spiralSettings.Resolution = 0;
     g_spiralSettings.ColChangePer = 1 << 30;  // no colour change in this run
-    BuildFeedRegion();
+    BuildFeedRegion(&g_testSpiral);
     PaintTestPicture(&surface);
     const uint64_t before = PixelHash(surface);
     SeedRandom(5);
     Recorded().clear();
-    for (int i = 0; i < 5; ++i) DrawSpiral();
+    for (int i = 0; i < 5; ++i) DrawSpiral(&g_testSpiral);
     for (const RecordedCall& copy : RecordedOf(Op::CopyBlock)) {
         ASSERT_EQ(copy.args[2], 0) << Describe(copy);
         ASSERT_EQ(copy.args[3], 0) << Describe(copy);
@@ -161,26 +161,26 @@ class DrawSpiralTest : public EngineTest {};
 TEST_F(DrawSpiralTest, MakesAThousandStepsEachUnderTheLock) {
     g_spiralSettings.ColChangePer = 1 << 30;
     Create(11);
-    DrawSpiral();
+    DrawSpiral(&g_testSpiral);
     const std::vector<RecordedCall> tests = RecordedOf(Op::PointInRegion);
     EXPECT_EQ(tests.size(), 1000u);
     for (const RecordedCall& call : Recorded()) ASSERT_TRUE(call.lockHeld) << Describe(call);
-    EXPECT_EQ(g_spiral.stepCount, 1000);
+    EXPECT_EQ(g_testSpiral.stepCount, 1000);
     EXPECT_FALSE(HostDrawLockHeld());
 }
 
 TEST_F(DrawSpiralTest, ChangesColourEveryColChangePerSteps) {
     ApplyDialogValue(ROW_COL_CHANGE_PER, 2);  // 2000 steps
     Create(12);
-    DrawSpiral();
+    DrawSpiral(&g_testSpiral);
     EXPECT_TRUE(RecordedOf(Op::FillRegion).empty());
-    EXPECT_EQ(g_spiral.clearing, 1);
-    DrawSpiral();
+    EXPECT_EQ(g_testSpiral.clearing, 1);
+    DrawSpiral(&g_testSpiral);
     const std::vector<RecordedCall> floods = RecordedOf(Op::FillRegion);
     ASSERT_EQ(floods.size(), 1u);
     EXPECT_TRUE(floods[0].lockHeld);
-    EXPECT_EQ(g_spiral.stepCount, 0);
-    EXPECT_EQ(g_spiral.clearing, 0);
+    EXPECT_EQ(g_testSpiral.stepCount, 0);
+    EXPECT_EQ(g_testSpiral.clearing, 0);
     // The flood comes after the 2000th step.
     EXPECT_EQ(Recorded().back().op, Op::CreateBrush);
 }
@@ -190,9 +190,9 @@ TEST_F(DrawSpiralTest, AColChangePerOfZeroOrLessChangesColourAfterEveryStep) {
         SetUp();
         g_spiralSettings.ColChangePer = period;
         Create(13);
-        DrawSpiral();
+        DrawSpiral(&g_testSpiral);
         EXPECT_EQ(RecordedOf(Op::FillRegion).size(), 1000u) << period;
-        SpiralRelease();
+        SpiralRelease(&g_testSpiral);
         created = false;
     }
 }
@@ -203,7 +203,7 @@ TEST_F(DrawSpiralTest, AFixedSeedDrawsAFixedPicture) {
     PaintTestPicture(&surface);
     Create(2024);
     for (int i = 0; i < 40; ++i) {
-        DrawSpiral();
+        DrawSpiral(&g_testSpiral);
         HostAdvanceTime(200);
     }
     EXPECT_EQ(PixelHash(surface), 505755808280667127ull);

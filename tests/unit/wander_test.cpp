@@ -21,7 +21,7 @@ protected:
     // Glide ticks until arrival, the arriving tick included.
     int GlideTicks() {
         for (int ticks = 1; ticks < 100000; ++ticks) {
-            if (GlideTick() == 0) return ticks;
+            if (GlideTick(&g_testSpiral) == 0) return ticks;
         }
         return -1;
     }
@@ -29,23 +29,23 @@ protected:
 
 TEST_F(WanderTest, APickDrawsBandPositionBaseOffsetAndToggleInThatOrder) {
     for (uint32_t seed = 1; seed <= 200; ++seed) {
-        g_spiral.direction = 1;
+        g_testSpiral.direction = 1;
         SpiralPoint point{};
         float offset = 99.0f;
         SeedRandom(seed);
-        PickTarget(&point, &offset);
+        PickTarget(&g_testSpiral, &point, &offset);
         EXPECT_EQ(point.x, 325 + NthRandom(seed, 0) % 150);
         EXPECT_EQ(point.y, 300);
         const int tenths = static_cast<int>(NthRandom(seed, 1) % 10) - 5;
         const bool toggled = NthRandom(seed, 2) % 5 == 0;
-        EXPECT_EQ(g_spiral.direction, toggled ? 0 : 1);
+        EXPECT_EQ(g_testSpiral.direction, toggled ? 0 : 1);
         const double base = tenths * 0.1 * kDegree;
         const double expected = toggled ? base - 2.0 * g_spiralSettings.DeltaTheta : base;
         EXPECT_NEAR(offset, expected, 1e-7) << "seed " << seed;
         EXPECT_EQ(DrawsMadeBy(seed, [] {
                       SpiralPoint p;
                       float o;
-                      PickTarget(&p, &o);
+                      PickTarget(&g_testSpiral, &p, &o);
                   }),
                   3);
     }
@@ -56,18 +56,18 @@ TEST_F(WanderTest, TurnAnglesOfForwardAndReversedPicks) {
     // Base -0.5 degree reversed: -5.2 degrees.
     bool sawForward = false, sawReversed = false;
     for (uint32_t seed = 1; seed <= 400 && !(sawForward && sawReversed); ++seed) {
-        g_spiral.direction = 1;
+        g_testSpiral.direction = 1;
         SpiralPoint point;
         float offset;
         SeedRandom(seed);
-        PickTarget(&point, &offset);
+        PickTarget(&g_testSpiral, &point, &offset);
         const double turn = (g_spiralSettings.DeltaTheta + offset) / kDegree;
         const int tenths = static_cast<int>(NthRandom(seed, 1) % 10) - 5;
-        if (g_spiral.direction == 1 && tenths == 4) {
+        if (g_testSpiral.direction == 1 && tenths == 4) {
             EXPECT_NEAR(turn, 5.1, 1e-5);
             sawForward = true;
         }
-        if (g_spiral.direction == 0 && tenths == -5) {
+        if (g_testSpiral.direction == 0 && tenths == -5) {
             EXPECT_NEAR(turn, -5.2, 1e-5);
             sawReversed = true;
         }
@@ -78,11 +78,11 @@ TEST_F(WanderTest, TurnAnglesOfForwardAndReversedPicks) {
 TEST_F(WanderTest, WithoutTurningTheDirectionChangesNothingVisible) {
     ApplyDialogValue(ROW_DELTA_THETA, 0);
     for (uint32_t seed = 1; seed <= 50; ++seed) {
-        g_spiral.direction = 0;
+        g_testSpiral.direction = 0;
         SpiralPoint point;
         float offset;
         SeedRandom(seed);
-        PickTarget(&point, &offset);
+        PickTarget(&g_testSpiral, &point, &offset);
         const int tenths = static_cast<int>(NthRandom(seed, 1) % 10) - 5;
         EXPECT_FLOAT_EQ(offset, static_cast<float>(tenths / 10.0 * (1.0 / 180.0) * 3.141592654));
     }
@@ -97,14 +97,14 @@ TEST_F(WanderTest, AReversalGlidesFortyEightTicksAtTheDefaultSpeed) {
         ApplyDialogValue(ROW_DELTA_THETA, c.dialog);
         const float reversed = static_cast<float>(0.0 - 2.0 * g_spiralSettings.DeltaTheta);
         Place(400, 300, 0.0f);
-        g_spiral.targetCentre = g_spiral.centre;
-        g_spiral.targetAngleOffset = reversed;
+        g_testSpiral.targetCentre = g_testSpiral.centre;
+        g_testSpiral.targetAngleOffset = reversed;
         EXPECT_EQ(GlideTicks(), c.ticks) << "DeltaTheta " << c.dialog;
-        EXPECT_EQ(g_spiral.angleOffset, reversed);
+        EXPECT_EQ(g_testSpiral.angleOffset, reversed);
         // And back.
-        g_spiral.targetAngleOffset = 0.0f;
+        g_testSpiral.targetAngleOffset = 0.0f;
         EXPECT_EQ(GlideTicks(), c.ticks) << "DeltaTheta " << c.dialog << " back";
-        SpiralRelease();
+        SpiralRelease(&g_testSpiral);
         created = false;
     }
 }
@@ -115,35 +115,35 @@ TEST_F(WanderTest, AGlideEndsWhereAStepNoLongerMovesTheOffset) {
     ApplyDialogValue(ROW_DELTA_THETA, INT32_MAX);
     const float reversed = static_cast<float>(0.0 - 2.0 * g_spiralSettings.DeltaTheta);
     Place(400, 300, reversed);
-    g_spiral.targetCentre = SpiralPoint{410, 300};
-    g_spiral.targetAngleOffset = 0.0f;
+    g_testSpiral.targetCentre = SpiralPoint{410, 300};
+    g_testSpiral.targetAngleOffset = 0.0f;
     EXPECT_EQ(GlideTicks(), 10);
-    EXPECT_EQ(g_spiral.angleOffset, 0.0f);
+    EXPECT_EQ(g_testSpiral.angleOffset, 0.0f);
 }
 
 TEST_F(WanderTest, TheCentreGlidesOneUnitATickAndTheLongerGlideDecides) {
     Place(330, 300, 0.0f);
-    g_spiral.targetCentre = SpiralPoint{340, 300};
-    g_spiral.targetAngleOffset = 0.0f;
+    g_testSpiral.targetCentre = SpiralPoint{340, 300};
+    g_testSpiral.targetAngleOffset = 0.0f;
     EXPECT_EQ(GlideTicks(), 10);
-    EXPECT_EQ(g_spiral.centre.x, 340);
-    EXPECT_EQ(g_spiral.centre.y, 300);
+    EXPECT_EQ(g_testSpiral.centre.x, 340);
+    EXPECT_EQ(g_testSpiral.centre.y, 300);
 
     // 3 units left, but the offset needs 5 steps of 0.2 degree, the last snapped.
-    g_spiral.targetCentre = SpiralPoint{337, 0};
-    g_spiral.targetAngleOffset = static_cast<float>(0.9 * kDegree);
+    g_testSpiral.targetCentre = SpiralPoint{337, 0};
+    g_testSpiral.targetAngleOffset = static_cast<float>(0.9 * kDegree);
     EXPECT_EQ(GlideTicks(), 5);
-    EXPECT_EQ(g_spiral.centre.x, 337);
-    EXPECT_EQ(g_spiral.centre.y, 300);  // the target's y is never used
+    EXPECT_EQ(g_testSpiral.centre.x, 337);
+    EXPECT_EQ(g_testSpiral.centre.y, 300);  // the target's y is never used
 }
 
 TEST_F(WanderTest, EachGlideTickRebuildsTheRegionUnderTheLock) {
     Place(400, 300, 0.0f);
-    g_spiral.targetCentre = g_spiral.centre;
-    g_spiral.targetAngleOffset = 0.0f;
+    g_testSpiral.targetCentre = g_testSpiral.centre;
+    g_testSpiral.targetAngleOffset = 0.0f;
     // Already there: arrival at the first tick, and still a rebuild. Neither
     // the tick nor the rebuild draws a random number.
-    EXPECT_EQ(DrawsMadeBy(8, [] { EXPECT_EQ(GlideTick(), 0); }), 0);
+    EXPECT_EQ(DrawsMadeBy(8, [] { EXPECT_EQ(GlideTick(&g_testSpiral), 0); }), 0);
     const std::vector<RecordedCall> triangles = RecordedOf(Op::CreateTriangle);
     ASSERT_EQ(triangles.size(), 4u);
     for (const RecordedCall& call : Recorded()) EXPECT_TRUE(call.lockHeld) << Describe(call);
@@ -152,22 +152,22 @@ TEST_F(WanderTest, EachGlideTickRebuildsTheRegionUnderTheLock) {
 
 TEST_F(WanderTest, CreationPicksTheStartThenStartsTheCountdown) {
     const uint32_t seed = 5;
-    g_spiral.colourVelocity[0] = 200;  // kept from an earlier window
+    g_testSpiral.colourVelocity[0] = 200;  // kept from an earlier window
     EXPECT_EQ(DrawsMadeBy(seed, [this] { Create(seed); }), 4);
-    EXPECT_EQ(g_spiral.centre.x, 325 + NthRandom(seed, 0) % 150);
-    EXPECT_EQ(g_spiral.countdown, 3 + NthRandom(seed, 3) % 27);
-    EXPECT_EQ(g_spiral.direction, 1);
-    EXPECT_EQ(g_spiral.clearing, 1);
-    EXPECT_EQ(g_spiral.stepCount, 0);
-    EXPECT_EQ(g_spiral.colourVelocity[0], 200);
+    EXPECT_EQ(g_testSpiral.centre.x, 325 + NthRandom(seed, 0) % 150);
+    EXPECT_EQ(g_testSpiral.countdown, 3 + NthRandom(seed, 3) % 27);
+    EXPECT_EQ(g_testSpiral.direction, 1);
+    EXPECT_EQ(g_testSpiral.clearing, 1);
+    EXPECT_EQ(g_testSpiral.stepCount, 0);
+    EXPECT_EQ(g_testSpiral.colourVelocity[0], 200);
     EXPECT_TRUE(HostTimerRunning(kTestWindow, TIMER_COUNTDOWN));
     EXPECT_FALSE(HostTimerRunning(kTestWindow, TIMER_GLIDE));
-    EXPECT_NE(g_spiral.feedRegion, nullptr);
+    EXPECT_NE(g_testSpiral.feedRegion, nullptr);
 }
 
 TEST_F(WanderTest, ACountdownOfNSendsTheNewTargetAtItsNthTick) {
     Create(21);
-    const int32_t n = g_spiral.countdown;
+    const int32_t n = g_testSpiral.countdown;
     ASSERT_GE(n, 3);
     ASSERT_LE(n, 29);
     Recorded().clear();
@@ -183,7 +183,7 @@ TEST_F(WanderTest, ACountdownOfNSendsTheNewTargetAtItsNthTick) {
 
 TEST_F(WanderTest, ArrivalStopsTheGlideAndStartsANewCountdown) {
     Create(22);
-    HostAdvanceTime(static_cast<uint64_t>(g_spiral.countdown) * 1000);
+    HostAdvanceTime(static_cast<uint64_t>(g_testSpiral.countdown) * 1000);
     ASSERT_TRUE(HostTimerRunning(kTestWindow, TIMER_GLIDE));
     int ticks = 0;
     while (HostTimerRunning(kTestWindow, TIMER_GLIDE) && ticks < 1000) {
@@ -192,32 +192,32 @@ TEST_F(WanderTest, ArrivalStopsTheGlideAndStartsANewCountdown) {
         ++ticks;
         ASSERT_EQ(RecordedOf(Op::CreateTriangle).size(), 4u) << "tick " << ticks;
     }
-    EXPECT_EQ(g_spiral.centre.x, g_spiral.targetCentre.x);
-    EXPECT_EQ(g_spiral.angleOffset, g_spiral.targetAngleOffset);
+    EXPECT_EQ(g_testSpiral.centre.x, g_testSpiral.targetCentre.x);
+    EXPECT_EQ(g_testSpiral.angleOffset, g_testSpiral.targetAngleOffset);
     EXPECT_TRUE(HostTimerRunning(kTestWindow, TIMER_COUNTDOWN));
-    EXPECT_GE(g_spiral.countdown, 3);
+    EXPECT_GE(g_testSpiral.countdown, 3);
 }
 
 TEST_F(WanderTest, TheCentreStaysInItsBandForHours) {
     Create(23);
     for (int second = 0; second < 4 * 3600; ++second) {
         HostAdvanceTime(1000);
-        ASSERT_GE(g_spiral.centre.x, 325);
-        ASSERT_LE(g_spiral.centre.x, 474);
-        ASSERT_EQ(g_spiral.centre.y, 300);
+        ASSERT_GE(g_testSpiral.centre.x, 325);
+        ASSERT_LE(g_testSpiral.centre.x, 474);
+        ASSERT_EQ(g_testSpiral.centre.y, 300);
     }
     EXPECT_GT(HostNewTargetsSent(), 200u);
 }
 
 TEST_F(WanderTest, StrayCountdownTicksDoNothing) {
     Create(24);
-    g_spiral.countdown = 0;
-    OnEffectTimer(kTestWindow, TIMER_COUNTDOWN);
+    g_testSpiral.countdown = 0;
+    OnEffectTimer(&g_testSpiral, TIMER_COUNTDOWN);
     EXPECT_EQ(HostNewTargetsSent(), 0u);
-    g_spiral.countdown = INT32_MIN;
-    OnEffectTimer(kTestWindow, TIMER_COUNTDOWN);
-    EXPECT_EQ(g_spiral.countdown, INT32_MIN);
-    OnEffectTimer(kTestWindow, 7);
+    g_testSpiral.countdown = INT32_MIN;
+    OnEffectTimer(&g_testSpiral, TIMER_COUNTDOWN);
+    EXPECT_EQ(g_testSpiral.countdown, INT32_MIN);
+    OnEffectTimer(&g_testSpiral, 7);
     EXPECT_EQ(HostNewTargetsSent(), 0u);
 }
 
@@ -234,7 +234,7 @@ TEST_F(ParameterTest, RowsChangeSettingsLiveAndRebuildWhereTheRegionDependsOnThe
                           Case{3, 12, true}, Case{4, 4, false}, Case{5, 20, true},
                           Case{7, 1, false}}) {
         Recorded().clear();
-        ApplySpiralParameter(kTestWindow, c.index, c.value);
+        ApplySpiralParameter(&g_testSpiral, c.index, c.value);
         EXPECT_EQ(RecordedOf(Op::CreateTriangle).size(), c.rebuilds ? 4u : 0u) << c.index;
         for (const RecordedCall& call : Recorded()) EXPECT_TRUE(call.lockHeld);
     }
@@ -248,23 +248,23 @@ TEST_F(ParameterTest, RowsChangeSettingsLiveAndRebuildWhereTheRegionDependsOnThe
 
 TEST_F(ParameterTest, ANewSpeedForgetsTheOffsetButNotTheCentreGlide) {
     Create(32);
-    g_spiral.angleOffset = 0.05f;
-    g_spiral.targetAngleOffset = -0.1f;
-    g_spiral.targetCentre = SpiralPoint{g_spiral.centre.x + 5, 300};
-    ApplySpiralParameter(kTestWindow, ROW_DELTA_THETA, 60);
-    EXPECT_EQ(g_spiral.angleOffset, 0.0f);
-    EXPECT_EQ(g_spiral.targetAngleOffset, 0.0f);
-    const int32_t start = g_spiral.centre.x;
-    EXPECT_EQ(GlideTick(), 1);
-    EXPECT_EQ(g_spiral.centre.x, start + 1);
+    g_testSpiral.angleOffset = 0.05f;
+    g_testSpiral.targetAngleOffset = -0.1f;
+    g_testSpiral.targetCentre = SpiralPoint{g_testSpiral.centre.x + 5, 300};
+    ApplySpiralParameter(&g_testSpiral, ROW_DELTA_THETA, 60);
+    EXPECT_EQ(g_testSpiral.angleOffset, 0.0f);
+    EXPECT_EQ(g_testSpiral.targetAngleOffset, 0.0f);
+    const int32_t start = g_testSpiral.centre.x;
+    EXPECT_EQ(GlideTick(&g_testSpiral), 1);
+    EXPECT_EQ(g_testSpiral.centre.x, start + 1);
 }
 
 TEST_F(ParameterTest, ANewTargetIsPickedUnderTheLockAndStartsTheGlide) {
     Create(33);
-    const int draws = DrawsMadeBy(34, [] { ApplySpiralParameter(kTestWindow, PARAM_NEW_TARGET, 0); });
+    const int draws = DrawsMadeBy(34, [] { ApplySpiralParameter(&g_testSpiral, PARAM_NEW_TARGET, 0); });
     EXPECT_EQ(draws, 3);
-    EXPECT_EQ(g_spiral.targetCentre.x, 325 + NthRandom(34, 0) % 150);
-    EXPECT_EQ(g_spiral.targetCentre.y, 300);
+    EXPECT_EQ(g_testSpiral.targetCentre.x, 325 + NthRandom(34, 0) % 150);
+    EXPECT_EQ(g_testSpiral.targetCentre.y, 300);
     EXPECT_TRUE(HostTimerRunning(kTestWindow, TIMER_GLIDE));
     EXPECT_EQ(HostTimerDue(kTestWindow, TIMER_GLIDE), 200u);
 }

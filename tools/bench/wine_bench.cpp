@@ -12,13 +12,16 @@
 #include <windows.h>
 #include <psapi.h>
 
+#include <algorithm>
 #include <atomic>
+#include <functional>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "effect/control_messages.h"
 #include "effect/draw_ops_gdi.h"
 #include "effect/random.h"
 #include "effect/settings.h"
@@ -37,8 +40,8 @@ std::atomic<long> g_drawCalls{0};
 std::vector<Copy> g_recorded;
 size_t g_recordLimit = 0;
 
-void CountedDraw() {
-    DrawSpiral();
+void CountedDraw(HWND window) {
+    DrawSpiralInWindow(window);
     ++g_drawCalls;
 }
 
@@ -109,13 +112,12 @@ HostFigures MeasureHost(HostKind kind, HWND parent, double seconds, const char* 
     saver.parentWindow = parent;
     g_spiralSettings.StepsPerSecond = stepsPerSecond;
     HostWindow = nullptr;
-    WorkerThread = nullptr;
     g_drawCalls = 0;
 
     HostFigures figures{0, 0};
     std::atomic<bool> hostEnded{false};
     std::thread timer([&] {
-        for (int waited = 0; HostWindow == nullptr || WorkerThread == nullptr; ++waited) {
+        for (int waited = 0; HostWindow == nullptr || HostWorker(HostWindow) == nullptr; ++waited) {
             if (hostEnded.load() || waited > 10000) {
                 std::printf("%-8s the host window or its worker never appeared\n", name);
                 return;
@@ -124,13 +126,13 @@ HostFigures MeasureHost(HostKind kind, HWND parent, double seconds, const char* 
         }
         Sleep(500);  // let it settle
         long start = g_drawCalls.load();
-        double cpu0 = ThreadSeconds(WorkerThread);
+        double cpu0 = ThreadSeconds(HostWorker(HostWindow));
         LARGE_INTEGER frequency, t0, t1;
         QueryPerformanceFrequency(&frequency);
         QueryPerformanceCounter(&t0);
         Sleep(static_cast<DWORD>(seconds * 1000));
         long end = g_drawCalls.load();
-        double cpu1 = ThreadSeconds(WorkerThread);
+        double cpu1 = ThreadSeconds(HostWorker(HostWindow));
         QueryPerformanceCounter(&t1);
         double elapsed = double(t1.QuadPart - t0.QuadPart) / frequency.QuadPart;
         figures.stepsPerSecond = (end - start) * 1000.0 / elapsed;
@@ -143,12 +145,17 @@ HostFigures MeasureHost(HostKind kind, HWND parent, double seconds, const char* 
     return figures;
 }
 
-void ReportBudgets(const char* what, HostKind kind, HWND parent, double seconds) {
+// Prints the figures with the default budget and with none; returns the
+// steps a second with none.
+double ReportBudgets(const char* what, HostKind kind, HWND parent, double seconds) {
+    double unbudgeted = 0;
     for (int32_t budget : {kStepsPerSecondDefault, 0}) {
         HostFigures figures = MeasureHost(kind, parent, seconds, what, budget);
         std::printf("%-8s StepsPerSecond %-6d  %10.0f steps/s   draw thread %5.1f%% of a core\n",
                     what, budget, figures.stepsPerSecond, figures.workerShare * 100);
+        if (budget == 0) unbudgeted = figures.stepsPerSecond;
     }
+    return unbudgeted;
 }
 
 // The first `count` block copies the engine makes on a window of the given
@@ -159,10 +166,11 @@ std::vector<Copy> RecordCopies(HWND window, size_t count) {
     g_recorded.clear();
     g_recordLimit = count;
     SeedRandom(1234);
-    SpiralCreate(window, GetMappedDC(window), &recording);
-    while (g_recorded.size() < count) DrawSpiral();
-    HDC dc = static_cast<HDC>(g_spiral.dc);
-    SpiralRelease();
+    SpiralState spiral{};
+    HDC dc = GetMappedDC(window);
+    SpiralCreate(&spiral, window, dc, &recording);
+    while (g_recorded.size() < count) DrawSpiral(&spiral);
+    SpiralRelease(&spiral);
     ReleaseDC(window, dc);
     KillTimer(window, TIMER_COUNTDOWN);
     return g_recorded;
@@ -217,6 +225,88 @@ void PeakMemoryOfTheSaver(const std::string& module) {
     CloseHandle(info.hThread);
 }
 
+// Runs body, or ends the benchmark as a failure, saying what it was waiting
+// for, when body takes longer than the limit: a hang must not hold the run.
+void WithLimit(const char* what, double limitSeconds, const std::function<void()>& body) {
+    HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::thread watchdog([done, what, limitSeconds] {
+        if (WaitForSingleObject(done, static_cast<DWORD>(limitSeconds * 1000)) != WAIT_OBJECT_0) {
+            std::printf("FAILED: hung waiting for %s (more than %.0f s)\n", what, limitSeconds);
+            ExitProcess(1);
+        }
+    });
+    body();
+    SetEvent(done);
+    watchdog.join();
+    CloseHandle(done);
+}
+
+std::string ModuleBesideUs() {
+    char path[MAX_PATH * 4];
+    DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string own(path, length);
+    return own.substr(0, own.find_last_of("\\/") + 1) + "Gyrel.scr";
+}
+
+// The round trip of a control message to a preview process that draws, as
+// the settings sheet sends them: each send timed alone, 1000 of them.
+void ControlRoundTrip(int32_t stepsPerSecond) {
+    constexpr int kSends = 1000;
+    char budget[16];
+    std::snprintf(budget, sizeof budget, "%d", static_cast<int>(stepsPerSecond));
+    WritePrivateProfileStringA("Screen Saver.Gyrel", "StepsPerSecond", budget, "CONTROL.INI");
+    HWND parent = MakeWindow("round trip parent", WS_POPUP, 0, 400, 300);
+    std::string commandLine =
+        "\"" + ModuleBesideUs() + "\" /p " + std::to_string(reinterpret_cast<UINT_PTR>(parent));
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &info)) {
+        std::printf("round trip: could not start the preview\n");
+        return;
+    }
+    HWND preview = nullptr;
+    for (DWORD start = GetTickCount(); preview == nullptr && GetTickCount() - start < 15000;) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+        preview = GetWindow(parent, GW_CHILD);
+        Sleep(1);
+    }
+    std::vector<double> ms;
+    if (preview != nullptr) {
+        Sleep(500);  // drawing by now
+        LARGE_INTEGER frequency, t0, t1;
+        QueryPerformanceFrequency(&frequency);
+        for (int i = 0; i < kSends; ++i) {
+            DWORD_PTR reply = 0;
+            QueryPerformanceCounter(&t0);
+            // Randomness 0: a change that takes DrawLock and changes nothing.
+            if (!SendMessageTimeoutA(preview, WM_SPIRAL_SETPARAM, ROW_RANDOMNESS, 0, SMTO_NORMAL,
+                                     5000, &reply)) {
+                std::printf("round trip: a send timed out\n");
+                break;
+            }
+            QueryPerformanceCounter(&t1);
+            ms.push_back(double(t1.QuadPart - t0.QuadPart) * 1000.0 / frequency.QuadPart);
+        }
+    }
+    DestroyWindow(parent);
+    if (WaitForSingleObject(info.hProcess, 10000) != WAIT_OBJECT_0) TerminateProcess(info.hProcess, 1);
+    CloseHandle(info.hProcess);
+    CloseHandle(info.hThread);
+    WritePrivateProfileStringA("Screen Saver.Gyrel", "StepsPerSecond", nullptr, "CONTROL.INI");
+    if (ms.empty()) {
+        std::printf("round trip: no preview window\n");
+        return;
+    }
+    std::sort(ms.begin(), ms.end());
+    std::printf("control  StepsPerSecond %-6d  round trip over %zu sends: median %.3f ms, "
+                "99th percentile %.3f ms\n",
+                static_cast<int>(stepsPerSecond), ms.size(), ms[ms.size() / 2],
+                ms[ms.size() * 99 / 100]);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -227,31 +317,40 @@ int main(int argc, char** argv) {
     SeedRandom(1234);
     constexpr size_t kRecordedCopies = 200000;
 
+    const double limit = seconds * 4 + 60;
+
     // Preview: a parent whose outer size is 800 by 600, so that the preview
     // window's client area (the parent's outer size) is 800 by 600 too.
     HWND parent = MakeWindow("preview parent", WS_POPUP, 0, 800, 600);
-    ReportBudgets("preview", HostKind::Preview, parent, seconds);
-    double previewSteps =
-        MeasureHost(HostKind::Preview, parent, seconds, "BenchPreview", 0).stepsPerSecond;
+    double previewSteps = 0, previewBare = 0;
+    WithLimit("the preview's host to close", limit * 3, [&] {
+        previewSteps = ReportBudgets("preview", HostKind::Preview, parent, seconds);
+    });
     HWND previewLike = MakeWindow("bare", WS_POPUP, 0, 800, 600);
-    std::vector<Copy> copies = RecordCopies(previewLike, kRecordedCopies);
-    double previewBare = BareCopiesPerSecond(previewLike, copies, seconds);
+    WithLimit("the preview-sized bare copies", limit, [&] {
+        std::vector<Copy> copies = RecordCopies(previewLike, kRecordedCopies);
+        previewBare = BareCopiesPerSecond(previewLike, copies, seconds);
+    });
     DestroyWindow(previewLike);
     DestroyWindow(parent);
     Report("preview", 800, 600, previewSteps, previewBare);
 
     int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
-    ReportBudgets("saver", HostKind::Saver, nullptr, seconds);
-    double saverSteps = MeasureHost(HostKind::Saver, nullptr, seconds, "BenchSaver", 0).stepsPerSecond;
+    double saverSteps = 0, saverBare = 0;
+    WithLimit("the saver's host to close", limit * 3, [&] {
+        saverSteps = ReportBudgets("saver", HostKind::Saver, nullptr, seconds);
+    });
     HWND screenLike = MakeWindow("bare", WS_POPUP, WS_EX_TOPMOST, width, height);
-    copies = RecordCopies(screenLike, kRecordedCopies);
-    double saverBare = BareCopiesPerSecond(screenLike, copies, seconds);
+    WithLimit("the screen-sized bare copies", limit, [&] {
+        std::vector<Copy> copies = RecordCopies(screenLike, kRecordedCopies);
+        saverBare = BareCopiesPerSecond(screenLike, copies, seconds);
+    });
     DestroyWindow(screenLike);
     Report("saver", width, height, saverSteps, saverBare);
 
-    char path[MAX_PATH * 4];
-    DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string own(path, length);
-    PeakMemoryOfTheSaver(own.substr(0, own.find_last_of("\\/") + 1) + "Gyrel.scr");
+    for (int32_t budget : {0, kStepsPerSecondDefault}) {
+        WithLimit("a preview's replies", 120, [budget] { ControlRoundTrip(budget); });
+    }
+    WithLimit("the saver's memory figures", 60, [] { PeakMemoryOfTheSaver(ModuleBesideUs()); });
     return 0;
 }

@@ -287,7 +287,8 @@ int Render(int argc, char** argv) {
     EffectWindow window = &windowToken;
     SeedRandom(options.seed);
     HostTimersReset();
-    SpiralCreate(window, SoftSurfaceContext(&surface), &kSoftDrawOps);
+    SpiralState spiral{};
+    SpiralCreate(&spiral, window, SoftSurfaceContext(&surface), &kSoftDrawOps);
 
     const int64_t totalSteps = static_cast<int64_t>(std::llround(options.seconds * options.rate));
     const int64_t calls = (totalSteps + 999) / 1000;
@@ -318,7 +319,7 @@ int Render(int argc, char** argv) {
 
     bool ok = writeFrame();
     for (int64_t call = 1; ok && call <= calls; ++call) {
-        DrawSpiral();
+        DrawSpiral(&spiral);
         // Deliver the timer ticks that fell due while these steps ran.
         const double before = clockMs;
         clockMs += msPerCall;
@@ -330,7 +331,7 @@ int Render(int argc, char** argv) {
         }
         progress.Show(call * 1000, framesWritten, options.frames);
     }
-    SpiralRelease();
+    SpiralRelease(&spiral);
     if (gif != nullptr && !GifClose(gif, &error) && ok) {
         ok = false;
         Fail("cannot write '" + options.gif + "': " + error);

@@ -39,15 +39,17 @@ TEST(EngineFigures, StepDestinationsAndGlideLengths) {
     UseDefaults();
     static SoftSurface surface;
     SoftSurfaceInit(&surface, LOGICAL_WIDTH, LOGICAL_HEIGHT);
-    g_spiral = SpiralState{};
-    InitialiseDrawLock();
-    g_spiral.width = LOGICAL_WIDTH;
-    g_spiral.height = LOGICAL_HEIGHT;
-    g_spiral.dc = SoftSurfaceContext(&surface);
-    g_spiral.ops = &kSoftDrawOps;
-    g_spiral.centre = SpiralPoint{400, 300};
-    g_spiral.brush = kSoftDrawOps.createSolidBrush(0);
-    BuildFeedRegion();
+    SpiralState spiral{};
+    spiral.lock = CreateDrawLock();
+    spiral.settings = &g_spiralSettings;
+    spiral.random = &ProcessRandom();
+    spiral.width = LOGICAL_WIDTH;
+    spiral.height = LOGICAL_HEIGHT;
+    spiral.dc = SoftSurfaceContext(&surface);
+    spiral.ops = &kSoftDrawOps;
+    spiral.centre = SpiralPoint{400, 300};
+    spiral.brush = kSoftDrawOps.createSolidBrush(0);
+    BuildFeedRegion(&spiral);
 
     // The centre's own block goes 7 below it; mark it and look.
     surface.pixels[300 * 800 + 400] = 0x00ABCDEF;
@@ -58,7 +60,7 @@ TEST(EngineFigures, StepDestinationsAndGlideLengths) {
             break;
         }
     }
-    SpiralStep(g_spiral.dc);
+    SpiralStep(&spiral, spiral.dc);
     EXPECT_EQ(surface.pixels[307 * 800 + 400], 0x00ABCDEFu);
 
     struct Case {
@@ -67,16 +69,16 @@ TEST(EngineFigures, StepDestinationsAndGlideLengths) {
     };
     for (const Case& c : {Case{94, 48}, Case{20, 10}, Case{255, 128}}) {
         ApplyDialogValue(ROW_DELTA_THETA, c.dialog);
-        g_spiral.angleOffset = 0.0f;
-        g_spiral.targetCentre = g_spiral.centre;
-        g_spiral.targetAngleOffset = static_cast<float>(-2.0 * g_spiralSettings.DeltaTheta);
+        spiral.angleOffset = 0.0f;
+        spiral.targetCentre = spiral.centre;
+        spiral.targetAngleOffset = static_cast<float>(-2.0 * g_spiralSettings.DeltaTheta);
         int ticks = 1;
-        while (GlideTick() != 0 && ticks < 1000) ++ticks;
+        while (GlideTick(&spiral) != 0 && ticks < 1000) ++ticks;
         EXPECT_EQ(ticks, c.ticks) << "DeltaTheta " << c.dialog;
     }
-    kSoftDrawOps.deleteRegion(g_spiral.feedRegion);
-    g_spiral.feedRegion = nullptr;
-    DeleteDrawLock();
+    kSoftDrawOps.deleteRegion(spiral.feedRegion);
+    spiral.feedRegion = nullptr;
+    DeleteDrawLock(spiral.lock);
 }
 
 }  // namespace

@@ -57,7 +57,7 @@ LRESULT CALLBACK RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM 
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-void TestDraw() {
+void TestDraw(HWND) {
     g_drawInProgress = true;
     if (g_drawGate != nullptr) WaitForSingleObject(g_drawGate, 10000);
     Sleep(1);
@@ -65,7 +65,7 @@ void TestDraw() {
     g_drawInProgress = false;
 }
 
-HANDLE FailingWorkerStart(LPTHREAD_START_ROUTINE) {
+HANDLE FailingWorkerStart(LPTHREAD_START_ROUTINE, LPVOID) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
 }
@@ -95,7 +95,6 @@ protected:
         saver.drawCallback = TestDraw;
         saver.parentWindow = nullptr;
         HostWindow = nullptr;
-        WorkerThread = nullptr;
         g_records.clear();
         g_drawCalls = 0;
         g_drawInProgress = false;
@@ -191,8 +190,8 @@ TEST_F(HostFramework, AWorkerSuspendedTwiceStillStops) {
     DWORD counts[2] = {99, 99};
     int result = RunWithScript(HostKind::Preview, [&counts] {
         WaitUntil([] { return g_drawCalls.load() > 3; });
-        counts[0] = SuspendThread(WorkerThread);
-        counts[1] = SuspendThread(WorkerThread);
+        counts[0] = SuspendThread(HostWorker(HostWindow));
+        counts[1] = SuspendThread(HostWorker(HostWindow));
         PostMessageA(HostWindow, WM_CLOSE, 0, 0);
     });
     EXPECT_EQ(result, 0);

@@ -12,6 +12,7 @@
 
 #include "effect/control_messages.h"
 #include "tests/integration/driver/driver_util.h"
+#include "tests/integration/driver/screen_picture.h"
 #include "tests/integration/driver/sheet_util.h"
 
 namespace {
@@ -25,64 +26,6 @@ RECT Middle() {
     return RECT{ScreenWidth() / 4, ScreenHeight() / 3, ScreenWidth() * 3 / 4,
                 ScreenHeight() * 2 / 3};
 }
-
-// Colours with a full channel: the background colour, which never passes the
-// default maximum intensity of 225, cannot make them.
-constexpr uint32_t kStripes[] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0xFF00FF, 0x00FFFF};
-
-uint32_t PatternAt(int x, int y) { return kStripes[(x / 37 + y / 23) % 6]; }
-
-// A full-screen window of the driver's that shows a picture, standing in for
-// the desktop the saver starts over.
-class ScreenPicture {
-public:
-    explicit ScreenPicture(const std::function<uint32_t(int, int)>& colourAt)
-        : width_(ScreenWidth()), height_(ScreenHeight()) {
-        pixels_.resize(static_cast<size_t>(width_) * height_);
-        for (int y = 0; y < height_; ++y) {
-            for (int x = 0; x < width_; ++x) pixels_[static_cast<size_t>(y) * width_ + x] = colourAt(x, y);
-        }
-        WNDCLASSA wc{};
-        wc.lpfnWndProc = Proc;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.lpszClassName = "GyrelScreenPicture";
-        RegisterClassA(&wc);
-        window_ = CreateWindowExA(0, wc.lpszClassName, "screen", WS_POPUP | WS_VISIBLE, 0, 0, width_,
-                                  height_, nullptr, nullptr, wc.hInstance, nullptr);
-        SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-        InvalidateRect(window_, nullptr, FALSE);
-        UpdateWindow(window_);
-        driver::PumpMessagesFor(300);
-    }
-    ~ScreenPicture() { DestroyWindow(window_); }
-    // Whether the screen really shows the picture (checked before the
-    // saver's pixels are trusted).
-    bool Shown() const { return driver::CountDifferences(driver::CaptureScreen(Middle()), Expected(Middle())) == 0; }
-    std::vector<uint32_t> Expected(const RECT& area) const {
-        std::vector<uint32_t> part;
-        for (int y = area.top; y < area.bottom; ++y) {
-            for (int x = area.left; x < area.right; ++x) part.push_back(pixels_[static_cast<size_t>(y) * width_ + x]);
-        }
-        return part;
-    }
-
-private:
-    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-        auto* self = reinterpret_cast<ScreenPicture*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-        if (message != WM_PAINT || self == nullptr) return DefWindowProcA(window, message, wParam, lParam);
-        PAINTSTRUCT paint;
-        HDC dc = BeginPaint(window, &paint);
-        BITMAPINFO info{};
-        info.bmiHeader = {sizeof info.bmiHeader, self->width_, -self->height_, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-        SetDIBitsToDevice(dc, 0, 0, self->width_, self->height_, 0, 0, 0, self->height_,
-                          self->pixels_.data(), &info, DIB_RGB_COLORS);
-        EndPaint(window, &paint);
-        return 0;
-    }
-    int width_, height_;
-    std::vector<uint32_t> pixels_;
-    HWND window_ = nullptr;
-};
 
 struct Saver {
     driver::ModuleProcess process;
@@ -125,8 +68,8 @@ TEST_F(StartPicture, TheSaverStartsFromTheScreenItCoversPixelForPixelAtEachScale
     for (DWORD dotsPerInch : {96u, 144u}) {
         SCOPED_TRACE(dotsPerInch);
         driver::DesktopScale scale(dotsPerInch);
-        ScreenPicture screen(PatternAt);
-        ASSERT_TRUE(screen.Shown());
+        driver::ScreenPicture screen(driver::StripesAt);
+        ASSERT_TRUE(screen.Shown(Middle()));
         Saver still;
         ASSERT_TRUE(still.Start());
         RECT covered{};
@@ -142,8 +85,8 @@ TEST_F(StartPicture, TheSaverStartsFromTheScreenItCoversPixelForPixelAtEachScale
 }
 
 TEST_F(StartPicture, TheScreensColoursAreDraggedRound) {
-    ScreenPicture screen(PatternAt);
-    ASSERT_TRUE(screen.Shown());
+    driver::ScreenPicture screen(driver::StripesAt);
+    ASSERT_TRUE(screen.Shown(Middle()));
     Saver turning;
     ASSERT_TRUE(turning.Start());
     driver::PumpMessagesFor(3000);
@@ -220,8 +163,8 @@ bool Near(uint32_t actual, uint32_t expected) {
 }
 
 TEST_F(StartPicture, ABlankScreenStartsFromTheWallpaper) {
-    ScreenPicture blank([](int, int) { return 0x336699u; });
-    ASSERT_TRUE(blank.Shown());
+    driver::ScreenPicture blank([](int, int) { return 0x336699u; });
+    ASSERT_TRUE(blank.Shown(Middle()));
     driver::StoreValue("Resolution", "0");
     const struct {
         const char* name;
@@ -252,8 +195,8 @@ TEST_F(StartPicture, ABlankScreenStartsFromTheWallpaper) {
 }
 
 TEST_F(StartPicture, AWallpaperThatCannotBeReadLeavesTheBlankScreen) {
-    ScreenPicture blank([](int, int) { return 0x336699u; });
-    ASSERT_TRUE(blank.Shown());
+    driver::ScreenPicture blank([](int, int) { return 0x336699u; });
+    ASSERT_TRUE(blank.Shown(Middle()));
     driver::StoreValue("Resolution", "0");
     // A bitmap header that claims 30000 by 30000 pixels and holds none.
     std::string hugeBitmap("BM\0\0\0\0\0\0\0\0\x36\0\0\0\x28\0\0\0\x30\x75\0\0\x30\x75\0\0\x01\0\x18\0", 30);

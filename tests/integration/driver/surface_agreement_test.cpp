@@ -211,22 +211,22 @@ struct Settings {
 long RunSpiral(const DrawOps* ops, DrawContext dc, HWND window, uint32_t seed, int calls,
                const Settings& settings) {
     for (int row = 0; row < kSettingsRows; ++row) ApplyDialogValue(row, settings.values[row]);
-    g_spiral = SpiralState{};
+    SpiralState spiral{};
     SeedRandom(seed);
-    SpiralCreate(window, dc, ops);
+    SpiralCreate(&spiral, window, dc, ops);
     bool gliding = false;
     int wait = 3;
     for (int call = 0; call < calls; ++call) {
-        DrawSpiral();
+        DrawSpiral(&spiral);
         if (gliding) {
-            gliding = GlideTick() != 0;
+            gliding = GlideTick(&spiral) != 0;
             wait = 3;
         } else if (--wait == 0) {
-            ApplySpiralParameter(window, PARAM_NEW_TARGET, 0);
+            ApplySpiralParameter(&spiral, PARAM_NEW_TARGET, 0);
             gliding = true;
         }
     }
-    SpiralRelease();
+    SpiralRelease(&spiral);
     return static_cast<long>(calls) * 1000;
 }
 
