@@ -139,6 +139,23 @@ void OnOptionsCommand(HWND page, int id, int code) {
     }
 }
 
+// Settings that could be kept in neither CONTROL.INI nor the registry would
+// be lost without a word if the sheet closed: say so, and keep the sheet and
+// its values open so that the user can try again or cancel.
+void KeepSheetOpenAfterAFailedSave(HWND page) {
+    HWND sheet = GetParent(page);
+    MessageBoxA(sheet,
+                "The settings could not be saved: neither CONTROL.INI nor the registry "
+                "accepted them.\n\nThey stay on the sheet; try again, or choose Cancel to "
+                "leave them.",
+                g_saverCallbacks.saverName, MB_OK | MB_ICONERROR);
+    // The sheet froze the shown page's preview before asking for the save,
+    // and only releases it again after a save that succeeded.
+    HWND shown = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+    if (shown != nullptr) SyncPagePreview(shown, PSN_SETACTIVE);
+    SetWindowLongPtrA(page, DWLP_MSGRESULT, PSNRET_INVALID_NOCHANGEPAGE);
+}
+
 // The notification code of a WM_NOTIFY, or 0 without a header.
 UINT NotifyCode(LPARAM lParam) {
     const auto* header = reinterpret_cast<const NMHDR*>(lParam);
@@ -149,7 +166,11 @@ UINT NotifyCode(LPARAM lParam) {
 
 int ShowOptionsSheet() {
     InitCommonControls();  // the up-down class of the Options page
-    HWND owner = CreateOwnerWindow();
+    // Started by the display panel ("/c:<window>"), the sheet is modal to the
+    // panel: owned by it, and the panel is disabled while the sheet is up.
+    // Otherwise a hidden window of our own owns it.
+    HWND owner = g_saverCallbacks.parentWindow != nullptr ? g_saverCallbacks.parentWindow
+                                                           : CreateOwnerWindow();
 
     PROPSHEETPAGEA_V1 pages[kPageCount] = {};
     for (int index = 0; index < kPageCount; ++index) {
@@ -191,8 +212,9 @@ INT_PTR CALLBACK OptionsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM 
             switch (NotifyCode(lParam)) {
                 case PSN_APPLY:
                     // Left unanswered (0): the sheet completes, OK closes it.
-                    SaveSpiralSettings();
-                    return FALSE;
+                    if (SaveSpiralSettings()) return FALSE;
+                    KeepSheetOpenAfterAFailedSave(page);
+                    return TRUE;
                 case PSN_SETACTIVE:
                 case PSN_KILLACTIVE:
                     SyncPagePreview(page, NotifyCode(lParam));

@@ -2,8 +2,8 @@
 // Options and About pages.
 //
 // Every value accepted on the Options page goes at once into this process's
-// settings and to the page's preview process; CONTROL.INI is written only
-// when the sheet applies (OK or Apply). Page changes and the "Disable active
+// settings and to the page's preview process; the settings are saved only
+// when the sheet applies (OK or Apply), and a save that fails keeps it open. Page changes and the "Disable active
 // configuration" box freeze and release the pages' previews.
 #pragma once
 

@@ -1,14 +1,26 @@
-// CONTROL.INI access for the spiral's section ("Screen Saver." + saver name).
+// The two places that can hold the spiral's section ("Screen Saver." + saver
+// name).
 //
-// The module reads and writes the real file through the platform's private
-// profile calls; host tests supply an in-memory store of their own.
+// The section's first home is CONTROL.INI, through the platform's private
+// profile calls. A process that may not write there (a 64-bit one gets no
+// file virtualisation, so a standard user's writes to the Windows folder
+// fail) keeps it in HKEY_CURRENT_USER\Control Panel\<section> instead, where
+// Windows keeps its own savers' sections. Which place is read and written is
+// decided in settings_store.cpp; host tests supply an in-memory store.
 #pragma once
 
 #include <cstdint>
 
-// The key's value as the platform's GetPrivateProfileInt gives it, or
-// defaultValue when the file, the section or the key is missing.
-int32_t ProfileReadInt(const char* key, int32_t defaultValue);
+enum class ProfilePlace { ControlIni, Registry };
 
-// Writes the key; a failed write is silent.
-void ProfileWriteString(const char* key, const char* text);
+// Whether the registry holds the section (its key exists).
+bool ProfileInRegistry();
+
+// The key's value in that place, scanned as the platform's
+// GetPrivateProfileInt scans it (see ProfileIntFromText), or defaultValue
+// when the place lacks the key.
+int32_t ProfileReadInt(ProfilePlace place, const char* key, int32_t defaultValue);
+
+// Writes the key's text to that place, making the section when needed; false
+// when it could not be written.
+bool ProfileWriteString(ProfilePlace place, const char* key, const char* text);

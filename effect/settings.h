@@ -74,9 +74,13 @@ void ApplyDialogValue(int row, int32_t dialogValue);
 // The dialog value of one row (0..5) from its internal value; 0 for others.
 int32_t DialogValueOf(int row);
 
-// Reads the seven keys and the step budget from CONTROL.INI (defaults where
-// missing), converts them, and seeds the random generator with the time in
-// seconds.
+// Reads the seven keys and the step budget (defaults where missing),
+// converts them, and seeds the random generator with the time in seconds.
+// Once the registry holds the section, the seven come from there; the
+// budget, which only a user sets by hand, from there or else CONTROL.INI.
 void LoadSpiralSettings();
-// Writes all seven keys as decimal dialog values.
-void SaveSpiralSettings();
+// Writes all seven keys as decimal dialog values to CONTROL.INI, and to the
+// registry when the file refuses them or the registry already holds the
+// section. False when the settings could be kept in neither place, so that
+// a later load would not find them.
+bool SaveSpiralSettings();

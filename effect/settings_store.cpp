@@ -1,4 +1,5 @@
-// Loading and saving the settings through the profile.
+// Loading and saving the settings through the profile, in CONTROL.INI or
+// the registry.
 #include <cstdio>
 #include <ctime>
 
@@ -14,26 +15,46 @@ constexpr int kStoreOrder[kSettingsRows] = {
     ROW_DELTA_THETA,   ROW_COL_CHANGE_PER, ROW_RANDOMNESS,
 };
 
+// Writes all seven keys, even after one has failed; false when any failed.
+bool WriteSettings(ProfilePlace place) {
+    bool written = true;
+    char text[12];  // "-2147483648" and its terminator
+    for (int row : kStoreOrder) {
+        std::snprintf(text, sizeof text, "%d", static_cast<int>(DialogValueOf(row)));
+        written = ProfileWriteString(place, kSettingDefinitions[row].key, text) && written;
+    }
+    std::snprintf(text, sizeof text, "%d", static_cast<int>(g_spiralSettings.ActiveConfig));
+    return ProfileWriteString(place, kActiveConfigKey, text) && written;
+}
+
 }  // namespace
 
 void LoadSpiralSettings() {
+    // Saves go to the registry only when CONTROL.INI refuses them, and keep
+    // going there from then on: once it holds the section, its copy is the
+    // newer one.
+    const ProfilePlace place =
+        ProfileInRegistry() ? ProfilePlace::Registry : ProfilePlace::ControlIni;
     for (int row : kStoreOrder) {
         const SettingDefinition& definition = kSettingDefinitions[row];
-        ApplyDialogValue(row, ProfileReadInt(definition.key, definition.defaultValue));
+        ApplyDialogValue(row, ProfileReadInt(place, definition.key, definition.defaultValue));
     }
-    g_spiralSettings.ActiveConfig = ProfileReadInt(kActiveConfigKey, kActiveConfigDefault);
+    g_spiralSettings.ActiveConfig = ProfileReadInt(place, kActiveConfigKey, kActiveConfigDefault);
+    // The budget is set by hand and never saved, so it may still be in
+    // CONTROL.INI after the section has moved; the registry's own wins.
+    int32_t budget =
+        ProfileReadInt(ProfilePlace::ControlIni, kStepsPerSecondKey, kStepsPerSecondDefault);
+    if (place == ProfilePlace::Registry) {
+        budget = ProfileReadInt(ProfilePlace::Registry, kStepsPerSecondKey, budget);
+    }
     // A negative budget means none, as 0 does.
-    const int32_t budget = ProfileReadInt(kStepsPerSecondKey, kStepsPerSecondDefault);
     g_spiralSettings.StepsPerSecond = budget > 0 ? budget : 0;
     SeedRandom(static_cast<uint32_t>(std::time(nullptr)));
 }
 
-void SaveSpiralSettings() {
-    char text[12];  // "-2147483648" and its terminator
-    for (int row : kStoreOrder) {
-        std::snprintf(text, sizeof text, "%d", static_cast<int>(DialogValueOf(row)));
-        ProfileWriteString(kSettingDefinitions[row].key, text);
-    }
-    std::snprintf(text, sizeof text, "%d", static_cast<int>(g_spiralSettings.ActiveConfig));
-    ProfileWriteString(kActiveConfigKey, text);
+bool SaveSpiralSettings() {
+    bool saved = WriteSettings(ProfilePlace::ControlIni);
+    // A registry copy that missed this save would be read in its place.
+    if (!saved || ProfileInRegistry()) saved = WriteSettings(ProfilePlace::Registry);
+    return saved;
 }

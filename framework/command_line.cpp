@@ -28,6 +28,7 @@ bool IsSwitchPrefix(char c) { return c == '-' || c == '/'; }
 
 // The display settings of Windows XP and later start a saver's settings as
 // "/c:<window>". Only that form of a longer switch is taken, as Configure.
+// The window is written in decimal, as after "/p".
 bool IsConfigureWithWindow(const std::string& argument) {
     return argument.size() >= 3 && IsSwitchPrefix(argument[0]) && LowerAscii(argument[1]) == 'c' &&
            argument[2] == ':';
@@ -41,7 +42,15 @@ SaverMode ParseSaverMode(const CommandArguments& arguments, WindowExistsCheck wi
     if (arguments.count == 0) return SaverMode::Configure;
 
     const std::string& option = arguments.first;
-    if (IsConfigureWithWindow(option)) return SaverMode::Configure;
+    if (IsConfigureWithWindow(option)) {
+        // The sheet is made modal to the display panel's window; a number that
+        // names no window leaves it as plain configure, with its own owner.
+        int32_t number = 0;
+        if (ScanInt32(option.c_str() + 3, ScanBase::Auto, &number) && windowExists(number)) {
+            *parentWindow = number;
+        }
+        return SaverMode::Configure;
+    }
     if (option.size() != 2 || !IsSwitchPrefix(option[0])) return SaverMode::Unrecognised;
 
     char letter = LowerAscii(option[1]);

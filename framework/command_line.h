@@ -30,6 +30,7 @@ CommandArguments SplitCommandLine(const char* commandLine);
 using WindowExistsCheck = bool (*)(intptr_t window);
 
 // Decides the mode from the split command line. *parentWindow is set to 0
-// first and receives the window number given after "p" or "a".
+// first and receives the window number given after "p" or "a", or after
+// "c:" when that number names an existing window.
 SaverMode ParseSaverMode(const CommandArguments& arguments, WindowExistsCheck windowExists,
                          intptr_t* parentWindow);

@@ -51,12 +51,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     intptr_t parent = -1;
     const SaverMode mode = ParseSaverMode(arguments, CountingExists, &parent);
     FUZZ_CHECK(g_asks <= 1);
-    FUZZ_CHECK(parent == (g_asks == 1 ? g_asked : 0));
+    FUZZ_CHECK(parent == 0 || (g_asks == 1 && parent == g_asked));
 
     int32_t number = 0;
     const bool numbered = arguments.count == 2 && ScanInt32(arguments.second.c_str(), ScanBase::Auto, &number);
     const bool windowGiven = numbered && parent == number && Exists(parent);
     const bool configureWithWindow = first.size() >= 3 && IsSwitch(first.substr(0, 2), 'c') && first[2] == ':';
+    int32_t panel = 0;
+    const bool panelGiven = configureWithWindow && ScanInt32(first.c_str() + 3, ScanBase::Auto, &panel) &&
+                            Exists(panel);
     switch (mode) {
         case SaverMode::Saver:
             FUZZ_CHECK(IsSwitch(first, 's'));
@@ -69,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             break;
         case SaverMode::Configure:
             FUZZ_CHECK(arguments.count == 0 || IsSwitch(first, 'c') || configureWithWindow);
-            FUZZ_CHECK(parent == 0);
+            FUZZ_CHECK(parent == (panelGiven ? panel : 0));
             break;
         case SaverMode::Unrecognised:
             FUZZ_CHECK(arguments.count != 0 && !IsSwitch(first, 's') && !IsSwitch(first, 'c') &&

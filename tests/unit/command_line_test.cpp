@@ -57,9 +57,12 @@ INSTANTIATE_TEST_SUITE_P(
         // Change password: alone, with a window, with letters.
         ModeCase{"/a", A, 0}, ModeCase{"-A", A, 0}, ModeCase{"/a 83", A, 83},
         ModeCase{"/a 0x1234", A, 0x1234}, ModeCase{"/a abc", U, 0}, ModeCase{"/a 5", U, 5},
-        // Configure, also in the "/c:<window>" form of the display settings.
+        // Configure, also in the "/c:<window>" form of the display settings,
+        // whose window is kept only when it exists.
         ModeCase{"/c", C, 0}, ModeCase{"-C", C, 0}, ModeCase{"/c 83", C, 0},
-        ModeCase{"/c:1234", C, 0}, ModeCase{"-C:", C, 0}, ModeCase{"/C:83 x", C, 0},
+        ModeCase{"/c:4660", C, 0x1234}, ModeCase{"/C:83 x", C, 83}, ModeCase{"/c:83abc", C, 83},
+        ModeCase{"/c:0x1234", C, 0x1234}, ModeCase{"/c:1234", C, 0}, ModeCase{"-C:", C, 0},
+        ModeCase{"/c:abc", C, 0}, ModeCase{"/c:-83", C, 0}, ModeCase{"/c:99999999999", C, 0},
         // Everything else.
         ModeCase{"/x", U, 0}, ModeCase{"s", U, 0}, ModeCase{"/s:123", U, 0},
         ModeCase{"/p:123", U, 0}, ModeCase{"/sx", U, 0}, ModeCase{"/", U, 0},

@@ -1,24 +1,35 @@
 #include "tests/unit/memory_profile.h"
 
 #include "effect/profile.h"
-#include "framework/int_scan.h"
+#include "effect/profile_text.h"
 
 MemoryProfile& TestProfile() {
     static MemoryProfile profile;
     return profile;
 }
 
-int32_t ProfileReadInt(const char* key, int32_t defaultValue) {
-    MemoryProfile& profile = TestProfile();
-    profile.reads.emplace_back(key);
-    auto found = profile.values.find(key);
-    int32_t value = 0;
-    if (found == profile.values.end()) return defaultValue;
-    return ScanInt32(found->second.c_str(), ScanBase::Decimal, &value) ? value : 0;
+namespace {
+MemoryProfile::Place& PlaceOf(ProfilePlace place) {
+    return place == ProfilePlace::Registry ? TestProfile().registry : TestProfile().file;
+}
+}  // namespace
+
+bool ProfileInRegistry() { return TestProfile().registryKey; }
+
+int32_t ProfileReadInt(ProfilePlace place, const char* key, int32_t defaultValue) {
+    MemoryProfile::Place& store = PlaceOf(place);
+    store.reads.emplace_back(key);
+    if (place == ProfilePlace::Registry && !TestProfile().registryKey) return defaultValue;
+    auto found = store.values.find(key);
+    return found == store.values.end() ? defaultValue
+                                       : ProfileIntFromText(found->second.c_str(), defaultValue);
 }
 
-void ProfileWriteString(const char* key, const char* text) {
-    MemoryProfile& profile = TestProfile();
-    profile.writes.emplace_back(key, text);
-    profile.values[key] = text;
+bool ProfileWriteString(ProfilePlace place, const char* key, const char* text) {
+    MemoryProfile::Place& store = PlaceOf(place);
+    if (!store.writable) return false;
+    if (place == ProfilePlace::Registry) TestProfile().registryKey = true;
+    store.writes.emplace_back(key, text);
+    store.values[key] = text;
+    return true;
 }

@@ -4,6 +4,7 @@
 #include <ctime>
 #include <random>
 
+#include "effect/profile_text.h"
 #include "effect/random.h"
 #include "effect/settings.h"
 #include "tests/unit/memory_profile.h"
@@ -77,7 +78,7 @@ TEST_F(SettingsTest, ExtremeValuesSaturate) {
 
 TEST_F(SettingsTest, MissingSectionGivesDefaultsReadInKeyOrder) {
     LoadSpiralSettings();
-    EXPECT_EQ(TestProfile().reads, kKeyOrder);
+    EXPECT_EQ(TestProfile().file.reads, kKeyOrder);
     EXPECT_EQ(DialogValueOf(ROW_MAX_BK_COLOUR), 225);
     EXPECT_EQ(DialogValueOf(ROW_COL_CHANGE_PER), 5);
     EXPECT_EQ(DialogValueOf(ROW_DELTA_THETA), 94);
@@ -90,7 +91,7 @@ TEST_F(SettingsTest, MissingSectionGivesDefaultsReadInKeyOrder) {
 }
 
 TEST_F(SettingsTest, FileValuesAreUsedUnchecked) {
-    TestProfile().values = {{"Resolution", "80"},          {"ColChangePer", "0"},
+    TestProfile().file.values = {{"Resolution", "80"},          {"ColChangePer", "0"},
                             {"MaxBkColour", "2147483647"}, {"Gradient", "-2147483648"},
                             {"Randomness", "-4"},          {"ActiveConfig", "7"},
                             {"StepsPerSecond", "-30"}};
@@ -105,13 +106,13 @@ TEST_F(SettingsTest, FileValuesAreUsedUnchecked) {
 }
 
 TEST_F(SettingsTest, SaveWritesAllSevenKeysInOrder) {
-    TestProfile().values = {{"DeltaTheta", "95"}};
+    TestProfile().file.values = {{"DeltaTheta", "95"}};
     LoadSpiralSettings();
     SaveSpiralSettings();
     std::vector<std::pair<std::string, std::string>> expected = {
         {"MaxBkColour", "225"}, {"Gradient", "8"},     {"Resolution", "10"},  {"DeltaTheta", "95"},
         {"ColChangePer", "5"},  {"Randomness", "0"}, {"ActiveConfig", "1"}};
-    EXPECT_EQ(TestProfile().writes, expected);
+    EXPECT_EQ(TestProfile().file.writes, expected);
 }
 
 TEST_F(SettingsTest, SaveWritesTheExtremesAsDecimalText) {
@@ -119,9 +120,71 @@ TEST_F(SettingsTest, SaveWritesTheExtremesAsDecimalText) {
     g_spiralSettings.Gradient = INT32_MIN;
     g_spiralSettings.ColChangePer = INT32_MAX;
     SaveSpiralSettings();
-    EXPECT_EQ(TestProfile().values["MaxBkColour"], "-16777216");
-    EXPECT_EQ(TestProfile().values["Gradient"], "-2147483648");
-    EXPECT_EQ(TestProfile().values["ColChangePer"], "2147483");
+    EXPECT_EQ(TestProfile().file.values["MaxBkColour"], "-16777216");
+    EXPECT_EQ(TestProfile().file.values["Gradient"], "-2147483648");
+    EXPECT_EQ(TestProfile().file.values["ColChangePer"], "2147483");
+}
+
+TEST(ProfileIntFromText, ReadsAsGetPrivateProfileIntDoes) {
+    const struct {
+        const char* text;
+        int32_t value;
+    } cases[] = {{"17", 17},  {" -5", -5},  {"+7", 7},      {"12ab", 12},  {"0x10", 0},
+                 {"abc", 0},  {"-", 0},     {"", 99},       {" \t ", 99}, {nullptr, 99},
+                 {"99999999999", INT32_MAX}, {"-99999999999", INT32_MIN}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(ProfileIntFromText(c.text, 99), c.value) << (c.text ? c.text : "(null)");
+    }
+}
+
+TEST_F(SettingsTest, ASectionInTheRegistryIsReadInsteadOfTheFile) {
+    MemoryProfile& profile = TestProfile();
+    profile.file.values = {{"Gradient", "3"}, {"Resolution", "20"}, {"StepsPerSecond", "500"}};
+    profile.registryKey = true;
+    profile.registry.values = {{"Gradient", "17"}, {"Randomness", "x"}};
+    LoadSpiralSettings();
+    EXPECT_EQ(profile.registry.reads, kKeyOrder);
+    EXPECT_EQ(g_spiralSettings.Gradient, 17);
+    EXPECT_EQ(g_spiralSettings.Randomness, 0);
+    EXPECT_EQ(g_spiralSettings.Resolution, 10) << "a value the registry lacks is the default";
+    // The budget is never saved by the sheet: one set by hand in the file
+    // still counts, unless the registry has its own.
+    EXPECT_EQ(g_spiralSettings.StepsPerSecond, 500);
+    profile.registry.values["StepsPerSecond"] = "800";
+    LoadSpiralSettings();
+    EXPECT_EQ(g_spiralSettings.StepsPerSecond, 800);
+}
+
+TEST_F(SettingsTest, SaveKeepsTheSettingsWhereALaterLoadFindsThem) {
+    const struct {
+        const char* name;
+        bool fileWritable, registryKey, registryWritable;
+        bool saved, inFile, inRegistry;
+    } cases[] = {
+        {"file", true, false, true, true, true, false},
+        {"file refused", false, false, true, true, false, true},
+        {"registry already holds it", true, true, true, true, true, true},
+        {"nowhere", false, false, false, false, false, false},
+        {"registry refused while it holds the section", true, true, false, false, true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestProfile() = MemoryProfile{};
+        MemoryProfile& profile = TestProfile();
+        profile.file.writable = c.fileWritable;
+        profile.registryKey = c.registryKey;
+        profile.registry.writable = c.registryWritable;
+        g_spiralSettings = SpiralSettings{};
+        ApplyDialogValue(ROW_GRADIENT, 17);
+        EXPECT_EQ(SaveSpiralSettings(), c.saved);
+        EXPECT_EQ(profile.file.writes.size(), c.inFile ? 7u : 0u);
+        EXPECT_EQ(profile.registry.writes.size(), c.inRegistry ? 7u : 0u);
+        EXPECT_EQ(profile.registry.values["Gradient"], c.inRegistry ? "17" : "");
+        if (!c.saved) continue;
+        g_spiralSettings = SpiralSettings{};
+        LoadSpiralSettings();
+        EXPECT_EQ(g_spiralSettings.Gradient, 17);
+    }
 }
 
 TEST_F(SettingsTest, LoadSeedsTheGeneratorWithTheTime) {

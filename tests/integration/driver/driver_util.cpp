@@ -173,6 +173,32 @@ void DeleteDesktopValue(const char* name) {
     }
 }
 
+DesktopScale::DesktopScale(DWORD dotsPerInch)
+    : saved_{{"LogPixels", false, 0}, {"DpiScalingVer", false, 0}} {
+    HKEY key = nullptr;
+    RegCreateKeyA(HKEY_CURRENT_USER, kDesktopKey, &key);
+    for (Saved& saved : saved_) {
+        DWORD type = 0, size = sizeof saved.value;
+        saved.present = RegQueryValueExA(key, saved.name, nullptr, &type,
+                                         reinterpret_cast<BYTE*>(&saved.value), &size) == ERROR_SUCCESS &&
+                        type == REG_DWORD;
+    }
+    RegCloseKey(key);
+    const DWORD windowsRules = 0x1000;
+    SetDesktopValue("LogPixels", REG_DWORD, &dotsPerInch, sizeof dotsPerInch);
+    SetDesktopValue("DpiScalingVer", REG_DWORD, &windowsRules, sizeof windowsRules);
+}
+
+DesktopScale::~DesktopScale() {
+    for (const Saved& saved : saved_) {
+        if (saved.present) {
+            SetDesktopValue(saved.name, REG_DWORD, &saved.value, sizeof saved.value);
+        } else {
+            DeleteDesktopValue(saved.name);
+        }
+    }
+}
+
 void SetModuleDllOverride(const char* library, const char* value) {
     HKEY key = nullptr;
     RegCreateKeyA(HKEY_CURRENT_USER, kOverridesKey, &key);

@@ -73,6 +73,27 @@ void SetDesktopValue(const char* name, DWORD type, const void* data, DWORD size)
 void SetDesktopText(const char* name, const char* text);  // REG_SZ with its terminator
 void DeleteDesktopValue(const char* name);
 
+// The screen's scale for the processes started while the object lives:
+// LogPixels (dots per inch) in HKCU\Control Panel\Desktop, with
+// DpiScalingVer 0x1000 there so that Wine follows Windows' rules (by default
+// it makes every process per-monitor aware). A process reads both when it
+// starts. The values found before are put back afterwards.
+class DesktopScale {
+public:
+    explicit DesktopScale(DWORD dotsPerInch);
+    ~DesktopScale();
+    DesktopScale(const DesktopScale&) = delete;
+    DesktopScale& operator=(const DesktopScale&) = delete;
+
+private:
+    struct Saved {
+        const char* name;
+        bool present;
+        DWORD value;
+    };
+    Saved saved_[2];
+};
+
 // Per-program DLL overrides of Wine for the module (AppDefaults\Gyrel.scr).
 // An empty value disables the library; "native" loads the file in the system
 // directory. Clear removes the override.

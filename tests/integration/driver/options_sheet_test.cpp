@@ -83,6 +83,30 @@ TEST_F(OptionsSheet, OpensWithTitleAndBothPages) {
     }
 }
 
+TEST_F(OptionsSheet, IsModalToTheDisplayPanelWindowItIsGiven) {
+    HWND panel = driver::CreateDriverWindow("Display Properties", 400, 300);
+    const std::string handle = std::to_string(reinterpret_cast<UINT_PTR>(panel));
+    const struct {
+        std::string arguments;
+        bool modalToPanel;
+    } cases[] = {{"/c:" + handle, true}, {"-C:" + handle + " x", true}, {"/c", false},
+                 {"/c " + handle, false}, {"/c:", false}, {"/c:12345", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        SheetSession sheet;
+        ASSERT_TRUE(sheet.Open(c.arguments));
+        HWND owner = GetWindow(sheet.Sheet(), GW_OWNER);
+        EXPECT_EQ(owner == panel, c.modalToPanel);
+        EXPECT_NE(owner, nullptr) << "the sheet always has an owner";
+        EXPECT_EQ(IsWindowEnabled(panel) == FALSE, c.modalToPanel);
+        ASSERT_TRUE(sheet.CloseWith(driver::kCancelButton));
+        EXPECT_EQ(sheet.Process().ExitCode(), 0u);
+        driver::PumpMessagesFor(50);
+        EXPECT_TRUE(IsWindowEnabled(panel));
+    }
+    DestroyWindow(panel);
+}
+
 TEST_F(OptionsSheet, FieldsShowStoredValuesOrDefaults) {
     {
         ASSERT_TRUE(sheet_.Open("/c"));

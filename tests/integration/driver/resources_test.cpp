@@ -220,6 +220,32 @@ TEST_F(Resources, ThePlatformDecodesTheMonitorBitmapAndItsMask) {
     EXPECT_NE(at(168, 128), kDarkCyan);
 }
 
+TEST_F(Resources, TheManifestAsksForCommonControlsSixAndDpiAwarenessButNoElevation) {
+    ASSERT_NE(module_, nullptr);
+    // A program's manifest is resource 1 of type 24 (RT_MANIFEST).
+    HRSRC found = FindResourceA(module_, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+    ASSERT_NE(found, nullptr);
+    const std::string manifest(static_cast<const char*>(LockResource(LoadResource(module_, found))),
+                               SizeofResource(module_, found));
+    // The dependency's identity element, whole.
+    const size_t name = manifest.find("name=\"Microsoft.Windows.Common-Controls\"");
+    ASSERT_NE(name, std::string::npos) << manifest;
+    const size_t start = manifest.rfind("<assemblyIdentity", name);
+    ASSERT_NE(start, std::string::npos);
+    ASSERT_GT(manifest.rfind("<dependentAssembly>", start), manifest.rfind("<dependency>", start));
+    const std::string identity = manifest.substr(start, manifest.find("/>", name) - start);
+    for (const char* attribute : {"type=\"win32\"", "version=\"6.0.0.0\"", "processorArchitecture=\"*\"",
+                                  "publicKeyToken=\"6595b64144ccf1df\""}) {
+        EXPECT_NE(identity.find(attribute), std::string::npos) << attribute << " in " << identity;
+    }
+    // Per-monitor where the platform knows it, system-wide before that.
+    EXPECT_NE(manifest.find(">true/pm</dpiAware>"), std::string::npos) << manifest;
+    EXPECT_NE(manifest.find(">PerMonitorV2, PerMonitor</dpiAwareness>"), std::string::npos) << manifest;
+    // An execution level would switch off the file virtualisation that lets a
+    // standard user's CONTROL.INI writes land.
+    EXPECT_EQ(manifest.find("requestedExecutionLevel"), std::string::npos) << manifest;
+}
+
 TEST_F(Resources, IconsLoadAtTheirSizes) {
     ASSERT_NE(module_, nullptr);
     struct Wanted {

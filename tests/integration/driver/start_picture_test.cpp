@@ -62,20 +62,31 @@ protected:
     }
 };
 
-TEST_F(StartPicture, TheSaverStartsFromTheScreenItCovers) {
-    driver::ScreenPicture screen(driver::StripesAt);
-    ASSERT_TRUE(screen.Shown(Middle()));
-
+TEST_F(StartPicture, TheSaverStartsFromTheScreenItCoversPixelForPixelAtEachScale) {
     // Blocks of no size: the picture holds still, so it must be the screen's.
     driver::StoreValue("Resolution", "0");
-    Saver still;
-    ASSERT_TRUE(still.Start());
-    driver::PumpMessagesFor(1500);
-    EXPECT_EQ(driver::CountDifferences(driver::CaptureScreen(Middle()), screen.Expected(Middle())), 0u);
-    EXPECT_TRUE(still.EndsOnAKeyWithZero());
+    for (DWORD dotsPerInch : {96u, 144u}) {
+        SCOPED_TRACE(dotsPerInch);
+        driver::DesktopScale scale(dotsPerInch);
+        driver::ScreenPicture screen(driver::StripesAt);
+        ASSERT_TRUE(screen.Shown(Middle()));
+        Saver still;
+        ASSERT_TRUE(still.Start());
+        RECT covered{};
+        GetWindowRect(still.window, &covered);
+        EXPECT_EQ(covered.left, 0);
+        EXPECT_EQ(covered.top, 0);
+        EXPECT_EQ(covered.right, ScreenWidth());
+        EXPECT_EQ(covered.bottom, ScreenHeight());
+        driver::PumpMessagesFor(1500);
+        EXPECT_EQ(driver::CountDifferences(driver::CaptureScreen(Middle()), screen.Expected(Middle())), 0u);
+        EXPECT_TRUE(still.EndsOnAKeyWithZero());
+    }
+}
 
-    // With the default settings the screen's colours are dragged round.
-    driver::ClearSection();
+TEST_F(StartPicture, TheScreensColoursAreDraggedRound) {
+    driver::ScreenPicture screen(driver::StripesAt);
+    ASSERT_TRUE(screen.Shown(Middle()));
     Saver turning;
     ASSERT_TRUE(turning.Start());
     driver::PumpMessagesFor(3000);
