@@ -4,6 +4,7 @@
 
 #include "effect/control_messages.h"
 #include "effect/draw_ops_gdi.h"
+#include "effect/effect_platform_win32.h"
 #include "effect/spiral.h"
 #include "framework/host.h"
 
@@ -20,14 +21,6 @@ HDC GetMappedDC(HWND window) {
 
 namespace {
 
-// SuspendThread only asks for the freeze and may return before the thread
-// has stopped; reading its context waits until it really has.
-void WaitUntilFrozen(HANDLE thread) {
-    CONTEXT context{};
-    context.ContextFlags = CONTEXT_CONTROL;
-    GetThreadContext(thread, &context);
-}
-
 // What each effect window owns: its spiral, the settings it follows (a copy
 // of the process's, changed only by its own parameter messages) and the
 // generator it draws from.
@@ -41,20 +34,20 @@ SpiralWindowData* DataOf(HWND window) {
     return reinterpret_cast<SpiralWindowData*>(GetWindowLongPtrA(window, GWLP_USERDATA));
 }
 
-// Suspend and resume happen inside DrawLock, and a suspend is complete before
-// the lock is left, so the worker is only ever frozen between two steps and
-// never inside the lock, even in its wait or wake-up. Once a close has been
-// accepted a suspend no longer freezes: the worker must reach the end of its
-// loop to finish the close. The reply is the count before the call; the
-// platform's failure value, and a refused suspend, are -1.
+// Suspend and resume change the worker's freeze count under DrawLock; the
+// worker honours it when it next enters the lock, so it is only ever frozen
+// between two steps, never inside the lock or a drawing call. Once a close
+// has been accepted a suspend no longer freezes: the worker must reach the
+// end of its loop to finish the close. The reply is the count before the
+// call; a window without a worker, a count at its limit and a refused
+// suspend give -1.
 LRESULT FreezeWorker(HWND window, SpiralState* state, bool freeze) {
     if (freeze && StopState.load() != StopStateValue::Running) return -1;
-    HANDLE worker = HostWorker(window);
+    if (HostWorker(window) == nullptr) return -1;
     EnterDrawLock(state->lock);
-    DWORD previous = freeze ? SuspendThread(worker) : ResumeThread(worker);
-    if (freeze && previous != static_cast<DWORD>(-1)) WaitUntilFrozen(worker);
+    const long previous = FreezeDrawLockWorker(state->lock, freeze);
     LeaveDrawLock(state->lock);
-    return static_cast<LRESULT>(static_cast<LONG>(previous));
+    return static_cast<LRESULT>(previous);
 }
 
 LRESULT CreateSpiral(HWND window) {
@@ -87,6 +80,10 @@ void ReleaseSpiral(HWND window) {
 }
 
 }  // namespace
+
+void ThawSpiralWorker(HWND window) {
+    if (SpiralWindowData* data = DataOf(window)) ThawDrawLockWorker(data->state.lock);
+}
 
 void DrawSpiralInWindow(HWND window) {
     if (SpiralWindowData* data = DataOf(window)) DrawSpiral(&data->state);

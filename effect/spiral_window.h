@@ -10,6 +10,10 @@ LRESULT CALLBACK SpiralWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
 // draw worker only.
 void DrawSpiralInWindow(HWND window);
 
+// Lifts every freeze of the window's worker that suspend messages made: the
+// framework's thaw callback when a close is accepted.
+void ThawSpiralWorker(HWND window);
+
 // The window's drawing context, mapped so that the logical 800 by 600 space
 // covers the whole client area, independently in x and y. Release it with
 // ReleaseDC.

@@ -281,8 +281,10 @@ bool IsHostWindow(HWND window) { return window != nullptr && RecordOf(window) !=
 bool FirstHostCreation() { return ++g_creations == 1; }
 
 void ResumeWorkerFully() {
+    WorkerThawCallback thaw = g_saverCallbacks.workerThawCallback;
     for (const HostRecord& record : g_hosts) {
         if (record.worker == nullptr) continue;
+        if (thaw != nullptr && record.window != nullptr) thaw(record.window);
         while (static_cast<LONG>(ResumeThread(record.worker)) > 1) {
         }
     }

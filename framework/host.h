@@ -50,7 +50,8 @@ HANDLE HostWorker(HWND window);
 // Whether the window is one of this run's host windows.
 bool IsHostWindow(HWND window);
 
-// Resumes every worker until its suspend count is zero.
+// Lifts the saver's own freezes of every worker (its thaw callback) and
+// resumes every worker until its suspend count is zero.
 void ResumeWorkerFully();
 
 // What both host procedures do at WM_DESTROY: ask the workers to stop, thaw

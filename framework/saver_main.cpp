@@ -16,7 +16,8 @@ bool PlatformWindowExists(intptr_t window) {
 int SaverMain(HINSTANCE instance, HINSTANCE previousInstance, const char* commandLine,
               const char* saverName, WNDPROC saverWindowProc, WNDPROC previewWindowProc,
               DrawCallback drawCallback, ConfigureCallback configureCallback,
-              InitialiseCallback initialiseCallback, DrawRateCallback drawRateCallback) {
+              InitialiseCallback initialiseCallback, DrawRateCallback drawRateCallback,
+              WorkerThawCallback workerThawCallback) {
     SaverCallbacks& saver = g_saverCallbacks;
     saver.sectionName = std::string(kSectionPrefix) + saverName;
     saver.saverName = saver.sectionName.c_str() + (sizeof kSectionPrefix - 1);
@@ -25,6 +26,7 @@ int SaverMain(HINSTANCE instance, HINSTANCE previousInstance, const char* comman
     saver.previewWindowProc = previewWindowProc;
     saver.drawCallback = drawCallback;
     saver.drawRateCallback = drawRateCallback;
+    saver.workerThawCallback = workerThawCallback;
     saver.configureCallback = configureCallback;
     saver.instance = instance;
     saver.previousInstance = previousInstance;

@@ -17,6 +17,10 @@ using ConfigureCallback = int (*)();
 using InitialiseCallback = void (*)();
 // How many draw calls a second the worker may make; 0 or less: back to back.
 using DrawRateCallback = double (*)();
+// Lifts every freeze that the saver itself put on the window's worker; the
+// framework calls it when a close is accepted, before it waits for the
+// workers to stop.
+using WorkerThawCallback = void (*)(HWND window);
 
 struct SaverCallbacks {
     HINSTANCE instance = nullptr;
@@ -27,6 +31,7 @@ struct SaverCallbacks {
     WNDPROC previewWindowProc = nullptr;
     DrawCallback drawCallback = nullptr;
     DrawRateCallback drawRateCallback = nullptr;  // null: back to back
+    WorkerThawCallback workerThawCallback = nullptr;
     ConfigureCallback configureCallback = nullptr;
     HWND parentWindow = nullptr;           // the window after "p" or "a"
     CommandArguments arguments;
@@ -45,4 +50,5 @@ int SaverMain(HINSTANCE instance, HINSTANCE previousInstance, const char* comman
               const char* saverName, WNDPROC saverWindowProc, WNDPROC previewWindowProc,
               DrawCallback drawCallback, ConfigureCallback configureCallback,
               InitialiseCallback initialiseCallback,
-              DrawRateCallback drawRateCallback = nullptr);
+              DrawRateCallback drawRateCallback = nullptr,
+              WorkerThawCallback workerThawCallback = nullptr);

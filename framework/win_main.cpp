@@ -14,5 +14,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR command
     return SaverMain(instance, previousInstance, commandLine, "Gyrel",
                      /*saverWindowProc=*/SpiralWindowProc, /*previewWindowProc=*/SpiralWindowProc,
                      /*drawCallback=*/DrawSpiralInWindow, ShowOptionsSheet, LoadSpiralSettings,
-                     /*drawRateCallback=*/SpiralDrawCallsPerSecond);
+                     /*drawRateCallback=*/SpiralDrawCallsPerSecond,
+                     /*workerThawCallback=*/ThawSpiralWorker);
 }

@@ -110,6 +110,7 @@ HostFigures MeasureHost(HostKind kind, HWND parent, double seconds, const char* 
     saver.previewWindowProc = SpiralWindowProc;
     saver.drawCallback = CountedDraw;
     saver.drawRateCallback = SpiralDrawCallsPerSecond;
+    saver.workerThawCallback = ThawSpiralWorker;
     saver.parentWindow = parent;
     g_spiralSettings.StepsPerSecond = stepsPerSecond;
     HostWindow = nullptr;
