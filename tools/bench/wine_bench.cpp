@@ -200,7 +200,7 @@ double BareCopiesPerSecond(HWND window, const std::vector<Copy>& copies, double 
 
 void Report(const char* what, int width, int height, double steps, double bare) {
     std::printf("%-8s %4dx%-4d  engine %10.0f steps/s   bare BitBlt %10.0f copies/s   "
-                "engine/bare %.2f\n",
+                "engine/bare %.2f (best of 3 turns each)\n",
                 what, width, height, steps, bare, bare > 0 ? steps / bare : 0.0);
 }
 
@@ -321,33 +321,49 @@ int main(int argc, char** argv) {
 
     const double limit = seconds * 4 + 60;
 
+    // The engine (unbudgeted) and the bare copies take turns, three times
+    // each, and the best of each is kept, so that another program's use of
+    // the machine during one measurement does not decide the ratio.
+    constexpr int kTurns = 3;
+
     // Preview: a parent whose outer size is 800 by 600, so that the preview
     // window's client area (the parent's outer size) is 800 by 600 too.
     HWND parent = MakeWindow("preview parent", WS_POPUP, 0, 800, 600);
     double previewSteps = 0, previewBare = 0;
-    WithLimit("the preview's host to close", limit * 3, [&] {
-        previewSteps = ReportBudgets("preview", HostKind::Preview, parent, seconds);
-    });
-    // The bare copies on the same kind of window: a child of the same size.
-    HWND previewLike = MakeWindow("bare", WS_CHILD, 0, 800, 600, parent);
-    WithLimit("the preview-sized bare copies", limit, [&] {
-        std::vector<Copy> copies = RecordCopies(previewLike, kRecordedCopies);
-        previewBare = BareCopiesPerSecond(previewLike, copies, seconds);
-    });
+    for (int turn = 0; turn < kTurns; ++turn) {
+        WithLimit("the preview's host to close", limit * 3, [&] {
+            const double steps =
+                turn == 0 ? ReportBudgets("preview", HostKind::Preview, parent, seconds)
+                          : MeasureHost(HostKind::Preview, parent, seconds, "preview", 0).stepsPerSecond;
+            previewSteps = std::max(previewSteps, steps);
+        });
+        // The bare copies on the same kind of window: a child of the same size.
+        HWND previewLike = MakeWindow("bare", WS_CHILD, 0, 800, 600, parent);
+        WithLimit("the preview-sized bare copies", limit, [&] {
+            std::vector<Copy> copies = RecordCopies(previewLike, kRecordedCopies);
+            previewBare = std::max(previewBare, BareCopiesPerSecond(previewLike, copies, seconds));
+        });
+        DestroyWindow(previewLike);
+    }
     DestroyWindow(parent);
     Report("preview", 800, 600, previewSteps, previewBare);
 
     int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
     double saverSteps = 0, saverBare = 0;
-    WithLimit("the saver's host to close", limit * 3, [&] {
-        saverSteps = ReportBudgets("saver", HostKind::Saver, nullptr, seconds);
-    });
-    HWND screenLike = MakeWindow("bare", WS_POPUP, WS_EX_TOPMOST, width, height);
-    WithLimit("the screen-sized bare copies", limit, [&] {
-        std::vector<Copy> copies = RecordCopies(screenLike, kRecordedCopies);
-        saverBare = BareCopiesPerSecond(screenLike, copies, seconds);
-    });
-    DestroyWindow(screenLike);
+    for (int turn = 0; turn < kTurns; ++turn) {
+        WithLimit("the saver's host to close", limit * 3, [&] {
+            const double steps =
+                turn == 0 ? ReportBudgets("saver", HostKind::Saver, nullptr, seconds)
+                          : MeasureHost(HostKind::Saver, nullptr, seconds, "saver", 0).stepsPerSecond;
+            saverSteps = std::max(saverSteps, steps);
+        });
+        HWND screenLike = MakeWindow("bare", WS_POPUP, WS_EX_TOPMOST, width, height);
+        WithLimit("the screen-sized bare copies", limit, [&] {
+            std::vector<Copy> copies = RecordCopies(screenLike, kRecordedCopies);
+            saverBare = std::max(saverBare, BareCopiesPerSecond(screenLike, copies, seconds));
+        });
+        DestroyWindow(screenLike);
+    }
     Report("saver", width, height, saverSteps, saverBare);
 
     for (int32_t budget : {0, kStepsPerSecondDefault}) {
