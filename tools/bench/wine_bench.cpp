@@ -309,6 +309,38 @@ void ControlRoundTrip(int32_t stepsPerSecond) {
                 ms[ms.size() * 99 / 100]);
 }
 
+// The engine (unbudgeted) in a host of the given kind beside bare copies on
+// a window of the same kind, which makeWindow makes: they take turns, three
+// times each, and the best of each is kept, so that another program's use of
+// the machine during one measurement does not decide the ratio. The first
+// turn also prints the figures with the default budget.
+void CompareWithBare(const char* what, HostKind kind, HWND parent, double seconds, double limit,
+                     const std::function<HWND()>& makeWindow) {
+    constexpr int kTurns = 3;
+    constexpr size_t kRecordedCopies = 200000;
+    const std::string hostWait = std::string("the ") + what + "'s host to close";
+    const std::string bareWait = std::string("the ") + what + "-sized bare copies";
+    double steps = 0, bare = 0;
+    int width = 0, height = 0;
+    for (int turn = 0; turn < kTurns; ++turn) {
+        WithLimit(hostWait.c_str(), limit * 3, [&] {
+            steps = std::max(steps, turn == 0 ? ReportBudgets(what, kind, parent, seconds)
+                                              : MeasureHost(kind, parent, seconds, what, 0).stepsPerSecond);
+        });
+        HWND window = makeWindow();
+        RECT client{};
+        GetClientRect(window, &client);
+        width = client.right;
+        height = client.bottom;
+        WithLimit(bareWait.c_str(), limit, [&] {
+            std::vector<Copy> copies = RecordCopies(window, kRecordedCopies);
+            bare = std::max(bare, BareCopiesPerSecond(window, copies, seconds));
+        });
+        DestroyWindow(window);
+    }
+    Report(what, width, height, steps, bare);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -317,54 +349,21 @@ int main(int argc, char** argv) {
     if (seconds <= 0) seconds = 3.0;
     UseDefaultSettings();
     SeedRandom(1234);
-    constexpr size_t kRecordedCopies = 200000;
 
     const double limit = seconds * 4 + 60;
 
-    // The engine (unbudgeted) and the bare copies take turns, three times
-    // each, and the best of each is kept, so that another program's use of
-    // the machine during one measurement does not decide the ratio.
-    constexpr int kTurns = 3;
-
     // Preview: a parent whose outer size is 800 by 600, so that the preview
-    // window's client area (the parent's outer size) is 800 by 600 too.
+    // window's client area (the parent's outer size) is 800 by 600 too. The
+    // bare copies go to the same kind of window: a child of the same size.
     HWND parent = MakeWindow("preview parent", WS_POPUP, 0, 800, 600);
-    double previewSteps = 0, previewBare = 0;
-    for (int turn = 0; turn < kTurns; ++turn) {
-        WithLimit("the preview's host to close", limit * 3, [&] {
-            const double steps =
-                turn == 0 ? ReportBudgets("preview", HostKind::Preview, parent, seconds)
-                          : MeasureHost(HostKind::Preview, parent, seconds, "preview", 0).stepsPerSecond;
-            previewSteps = std::max(previewSteps, steps);
-        });
-        // The bare copies on the same kind of window: a child of the same size.
-        HWND previewLike = MakeWindow("bare", WS_CHILD, 0, 800, 600, parent);
-        WithLimit("the preview-sized bare copies", limit, [&] {
-            std::vector<Copy> copies = RecordCopies(previewLike, kRecordedCopies);
-            previewBare = std::max(previewBare, BareCopiesPerSecond(previewLike, copies, seconds));
-        });
-        DestroyWindow(previewLike);
-    }
+    CompareWithBare("preview", HostKind::Preview, parent, seconds, limit,
+                    [parent] { return MakeWindow("bare", WS_CHILD, 0, 800, 600, parent); });
     DestroyWindow(parent);
-    Report("preview", 800, 600, previewSteps, previewBare);
 
-    int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
-    double saverSteps = 0, saverBare = 0;
-    for (int turn = 0; turn < kTurns; ++turn) {
-        WithLimit("the saver's host to close", limit * 3, [&] {
-            const double steps =
-                turn == 0 ? ReportBudgets("saver", HostKind::Saver, nullptr, seconds)
-                          : MeasureHost(HostKind::Saver, nullptr, seconds, "saver", 0).stepsPerSecond;
-            saverSteps = std::max(saverSteps, steps);
-        });
-        HWND screenLike = MakeWindow("bare", WS_POPUP, WS_EX_TOPMOST, width, height);
-        WithLimit("the screen-sized bare copies", limit, [&] {
-            std::vector<Copy> copies = RecordCopies(screenLike, kRecordedCopies);
-            saverBare = std::max(saverBare, BareCopiesPerSecond(screenLike, copies, seconds));
-        });
-        DestroyWindow(screenLike);
-    }
-    Report("saver", width, height, saverSteps, saverBare);
+    CompareWithBare("saver", HostKind::Saver, nullptr, seconds, limit, [] {
+        return MakeWindow("bare", WS_POPUP, WS_EX_TOPMOST, GetSystemMetrics(SM_CXSCREEN),
+                          GetSystemMetrics(SM_CYSCREEN));
+    });
 
     for (int32_t budget : {0, kStepsPerSecondDefault}) {
         WithLimit("a preview's replies", 120, [budget] { ControlRoundTrip(budget); });
