@@ -95,17 +95,70 @@ void FillDeviceRect(SoftSurface& s, const DeviceRect& rect, uint32_t colour) {
 // ---------------------------------------------------------------------------
 // Block copies.
 
-// One row of a block onto a row of its own. Blocks are a few dozen pixels
-// wide: copied in fixed chunks the compiler makes into a few vector moves,
-// rather than through a call into the C library for every row.
-void CopyRow(uint32_t* to, const uint32_t* from, size_t count) {
-    if (count > 64) {
-        std::memcpy(to, from, count * sizeof(uint32_t));
-        return;
+// The rows of a block are a few dozen pixels each. Each is copied as
+// memmove would copy it, every load before any store, but in a handful of
+// 16-byte chunks held in registers (the last chunks overlap the others as
+// needed) rather than through a call into the C library for every row of
+// every step; and the chunks a row needs are worked out once per block.
+typedef uint32_t Chunk __attribute__((vector_size(16)));
+
+Chunk LoadChunk(const uint32_t* from) {
+    Chunk chunk;
+    std::memcpy(&chunk, from, sizeof chunk);
+    return chunk;
+}
+
+void StoreChunk(uint32_t* to, Chunk chunk) { std::memcpy(to, &chunk, sizeof chunk); }
+
+// Copies `rows` rows of a block, the first at to and from, each further row
+// `stride` pixels on, with copyRow(to, from) for each.
+template <typename RowCopy>
+void CopyRows(uint32_t* to, const uint32_t* from, int64_t rows, int64_t stride, RowCopy copyRow) {
+    for (int64_t row = 0; row < rows; ++row, to += stride, from += stride) copyRow(to, from);
+}
+
+void CopyBlockRows(uint32_t* to, const uint32_t* from, size_t count, int64_t rows, int64_t stride) {
+    if (count > 32) {
+        CopyRows(to, from, rows, stride, [count](uint32_t* t, const uint32_t* f) {
+            std::memmove(t, f, count * sizeof(uint32_t));
+        });
+    } else if (count > 16) {
+        CopyRows(to, from, rows, stride, [count](uint32_t* t, const uint32_t* f) {
+            const Chunk a = LoadChunk(f), b = LoadChunk(f + 4), c = LoadChunk(f + 8),
+                        d = LoadChunk(f + 12), e = LoadChunk(f + count - 16),
+                        g = LoadChunk(f + count - 12), h = LoadChunk(f + count - 8),
+                        i = LoadChunk(f + count - 4);
+            StoreChunk(t, a);
+            StoreChunk(t + 4, b);
+            StoreChunk(t + 8, c);
+            StoreChunk(t + 12, d);
+            StoreChunk(t + count - 16, e);
+            StoreChunk(t + count - 12, g);
+            StoreChunk(t + count - 8, h);
+            StoreChunk(t + count - 4, i);
+        });
+    } else if (count >= 8) {
+        CopyRows(to, from, rows, stride, [count](uint32_t* t, const uint32_t* f) {
+            const Chunk a = LoadChunk(f), b = LoadChunk(f + 4), c = LoadChunk(f + count - 8),
+                        d = LoadChunk(f + count - 4);
+            StoreChunk(t, a);
+            StoreChunk(t + 4, b);
+            StoreChunk(t + count - 8, c);
+            StoreChunk(t + count - 4, d);
+        });
+    } else if (count >= 4) {
+        CopyRows(to, from, rows, stride, [count](uint32_t* t, const uint32_t* f) {
+            const Chunk a = LoadChunk(f), b = LoadChunk(f + count - 4);
+            StoreChunk(t, a);
+            StoreChunk(t + count - 4, b);
+        });
+    } else {
+        CopyRows(to, from, rows, stride, [count](uint32_t* t, const uint32_t* f) {
+            uint32_t row[3];
+            for (size_t i = 0; i < count; ++i) row[i] = f[i];
+            for (size_t i = 0; i < count; ++i) t[i] = row[i];
+        });
     }
-    size_t i = 0;
-    for (; i + 4 <= count; i += 4) std::memcpy(to + i, from + i, 4 * sizeof(uint32_t));
-    for (; i < count; ++i) to[i] = from[i];
 }
 
 // Source and destination of the same size: the visible part of the source,
@@ -131,11 +184,12 @@ void CopySameSize(SoftSurface& s, const DeviceExtent& dst, const DeviceExtent& s
         // only where the blocks overlap: moving down, the bottom row first.
         const bool down = dst.y > src.y && dst.y < src.y + dst.height &&
                           dst.x < src.x + dst.width && src.x < dst.x + dst.width;
-        for (int64_t i = 0; i < dst.height; ++i) {
-            const int64_t row = down ? dst.height - 1 - i : i;
-            CopyRow(s.pixels.data() + (dst.y + row) * s.width + dst.x,
-                    s.pixels.data() + (src.y + row) * s.width + src.x, count);
-        }
+        const int64_t rows = dst.height;
+        const int64_t first = down ? rows - 1 : 0;
+        const int64_t stride = down ? -int64_t{s.width} : int64_t{s.width};
+        uint32_t* to = s.pixels.data() + (dst.y + first) * s.width + dst.x;
+        const uint32_t* from = s.pixels.data() + (src.y + first) * s.width + src.x;
+        CopyBlockRows(to, from, count, rows, stride);
         return;
     }
     const DeviceRect dstVisible =
