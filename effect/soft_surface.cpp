@@ -71,7 +71,8 @@ int64_t MapY(const SoftSurface& s, int64_t y) {
     return index < s.rows.size() ? s.rows[index] : SoftDeviceY(&s, y);
 }
 
-DeviceExtent MapExtent(const SoftSurface& s, int32_t x, int32_t y, int32_t w, int32_t h) {
+[[gnu::always_inline]] inline DeviceExtent MapExtent(const SoftSurface& s, int32_t x, int32_t y, int32_t w,
+                                                     int32_t h) {
     const int64_t left = ClampCoordinate(x);
     const int64_t top = ClampCoordinate(y);
     const int64_t right = left + ClampCoordinate(w);
