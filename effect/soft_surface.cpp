@@ -84,23 +84,17 @@ int64_t MapY(const SoftSurface& s, int64_t y) {
     return DeviceExtent{dx, dy, MapX(s, right) - dx, MapY(s, bottom) - dy};
 }
 
-void FillDeviceRect(SoftSurface& s, const DeviceRect& rect, uint32_t colour) {
-    const DeviceRect r = Intersect(rect, SurfaceRect(s));
-    if (IsEmpty(r)) return;
-    for (int64_t row = r.top; row < r.bottom; ++row) {
-        uint32_t* line = s.pixels.data() + row * s.width;
-        std::fill(line + r.left, line + r.right, colour);
-    }
-}
 
 // ---------------------------------------------------------------------------
 // Block copies.
 
-// The rows of a block are a few dozen pixels each. Each is copied as
-// memmove would copy it, every load before any store, but in a handful of
-// 16-byte chunks held in registers (the last chunks overlap the others as
-// needed) rather than through a call into the C library for every row of
-// every step; and the chunks a row needs are worked out once per block.
+// The rows of a block are a few dozen pixels each. A short row (16 pixels
+// or fewer, as at the logical size) is copied as memmove would copy it,
+// every load before any store, but in a handful of 16-byte chunks held in
+// registers (the last chunks overlap the others as needed) rather than
+// through a call into the C library for every row of every step; the chunks
+// a row needs are worked out once per block. A longer row goes to the
+// library's memmove, whose wider moves beat 16-byte chunks there.
 typedef uint32_t Chunk __attribute__((vector_size(16)));
 
 Chunk LoadChunk(const uint32_t* from) {
@@ -111,6 +105,28 @@ Chunk LoadChunk(const uint32_t* from) {
 
 void StoreChunk(uint32_t* to, Chunk chunk) { std::memcpy(to, &chunk, sizeof chunk); }
 
+void FillDeviceRect(SoftSurface& s, const DeviceRect& rect, uint32_t colour) {
+    const DeviceRect r = Intersect(rect, SurfaceRect(s));
+    if (IsEmpty(r)) return;
+    const int64_t count = r.right - r.left;
+    if (count < 4) {
+        for (int64_t row = r.top; row < r.bottom; ++row) {
+            uint32_t* line = s.pixels.data() + row * s.width + r.left;
+            std::fill(line, line + count, colour);
+        }
+        return;
+    }
+    // Floods cover whole corners of the screen: 16 bytes a store, the last
+    // store of a row overlapping the one before it as needed.
+    const Chunk chunk = {colour, colour, colour, colour};
+    for (int64_t row = r.top; row < r.bottom; ++row) {
+        uint32_t* line = s.pixels.data() + row * s.width + r.left;
+        int64_t i = 0;
+        for (; i + 4 <= count; i += 4) StoreChunk(line + i, chunk);
+        if (i < count) StoreChunk(line + count - 4, chunk);
+    }
+}
+
 // Copies `rows` rows of a block, the first at to and from, each further row
 // `stride` pixels on, with copyRow(to, from) for each.
 template <typename RowCopy>
@@ -119,24 +135,9 @@ void CopyRows(uint32_t* to, const uint32_t* from, int64_t rows, int64_t stride, 
 }
 
 void CopyBlockRows(uint32_t* to, const uint32_t* from, size_t count, int64_t rows, int64_t stride) {
-    if (count > 32) {
+    if (count > 16) {
         CopyRows(to, from, rows, stride, [count](uint32_t* t, const uint32_t* f) {
             std::memmove(t, f, count * sizeof(uint32_t));
-        });
-    } else if (count > 16) {
-        CopyRows(to, from, rows, stride, [count](uint32_t* t, const uint32_t* f) {
-            const Chunk a = LoadChunk(f), b = LoadChunk(f + 4), c = LoadChunk(f + 8),
-                        d = LoadChunk(f + 12), e = LoadChunk(f + count - 16),
-                        g = LoadChunk(f + count - 12), h = LoadChunk(f + count - 8),
-                        i = LoadChunk(f + count - 4);
-            StoreChunk(t, a);
-            StoreChunk(t + 4, b);
-            StoreChunk(t + 8, c);
-            StoreChunk(t + 12, d);
-            StoreChunk(t + count - 16, e);
-            StoreChunk(t + count - 12, g);
-            StoreChunk(t + count - 8, h);
-            StoreChunk(t + count - 4, i);
         });
     } else if (count >= 8) {
         CopyRows(to, from, rows, stride, [count](uint32_t* t, const uint32_t* f) {

@@ -2,7 +2,7 @@
 // beside a minimal loop doing the same work in the same run (so the engine's
 // own share of the time shows as a ratio), and the bytes allocated per step.
 //
-//   gyrel-engine-bench [calls]     (draw calls of 1000 steps per size; 1500)
+//   gyrel-engine-bench [calls]     (draw calls of 1000 steps per size; 3000)
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -56,50 +56,66 @@ double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).coun
 // into the buffer with no lock, no region test and no clipping (the block is
 // kept inside the buffer by moving it, not by cutting it); and, as the
 // spiral floods its feed region every 5000 steps by default, as many pixels
-// filled as often.
-double ReferenceStepsPerSecond(int32_t width, int32_t height, int64_t steps, int64_t flooded) {
-    std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
-    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<uint32_t>(i * 2654435761u);
-    std::minstd_rand random(1996);
-    const double scaleX = width / 800.0, scaleY = height / 600.0;
-    const int32_t blockW = static_cast<int32_t>(std::lround(10 * scaleX));
-    const int32_t blockH = static_cast<int32_t>(std::lround(10 * scaleY));
-    const double turn = AngleFromDialog(94);
-    auto place = [](double v, int32_t limit) {
-        const int32_t p = static_cast<int32_t>(v);
-        return p < 0 ? 0 : (p > limit ? limit : p);
-    };
-    const Clock::time_point start = Clock::now();
-    for (int64_t step = 0; step < steps; ++step) {
-        if (step % 5000 == 4999) {
-            std::fill(pixels.begin(), pixels.begin() + flooded, static_cast<uint32_t>(step));
-        }
-        const int32_t x = static_cast<int32_t>(random() % 799);
-        const int32_t y = static_cast<int32_t>(random() % 599);
-        const double dx = x - 400.0, dy = y - 300.0;
-        double phi = dx != 0 ? std::atan(dy / dx) : (dy > 0 ? 1.570796327 : 4.712388981);
-        if (dx < 0) phi += 3.141592654;
-        const double r = std::sqrt(dx * dx + dy * dy) - 8;
-        const double theta = phi - turn;
-        const int32_t ex = static_cast<int32_t>(std::cos(theta) * r);
-        const int32_t ey = static_cast<int32_t>(std::sin(theta) * r);
-        const int32_t fromX = place(x * scaleX, width - blockW);
-        const int32_t fromY = place(y * scaleY, height - blockH);
-        const int32_t toX = place((400 + ex) * scaleX, width - blockW);
-        const int32_t toY = place((300 + ey) * scaleY, height - blockH);
-        for (int32_t row = 0; row < blockH; ++row) {
-            std::memmove(&pixels[static_cast<size_t>(toY + row) * width + toX],
-                         &pixels[static_cast<size_t>(fromY + row) * width + fromX],
-                         static_cast<size_t>(blockW) * sizeof(uint32_t));
+// filled as often. It runs in slices, so that it can take turns with the
+// engine.
+class ReferenceLoop {
+public:
+    ReferenceLoop(int32_t width, int32_t height, int64_t flooded)
+        : width_(width), height_(height), flooded_(flooded),
+          pixels_(static_cast<size_t>(width) * height), random_(1996),
+          scaleX_(width / 800.0), scaleY_(height / 600.0),
+          blockW_(static_cast<int32_t>(std::lround(10 * scaleX_))),
+          blockH_(static_cast<int32_t>(std::lround(10 * scaleY_))), turn_(AngleFromDialog(94)) {
+        for (size_t i = 0; i < pixels_.size(); ++i) pixels_[i] = static_cast<uint32_t>(i * 2654435761u);
+    }
+
+    void Run(int64_t steps) {
+        auto place = [](double v, int32_t limit) {
+            const int32_t p = static_cast<int32_t>(v);
+            return p < 0 ? 0 : (p > limit ? limit : p);
+        };
+        for (int64_t i = 0; i < steps; ++i, ++step_) {
+            if (step_ % 5000 == 4999) {
+                std::fill(pixels_.begin(), pixels_.begin() + flooded_, static_cast<uint32_t>(step_));
+            }
+            const int32_t x = static_cast<int32_t>(random_() % 799);
+            const int32_t y = static_cast<int32_t>(random_() % 599);
+            const double dx = x - 400.0, dy = y - 300.0;
+            double phi = dx != 0 ? std::atan(dy / dx) : (dy > 0 ? 1.570796327 : 4.712388981);
+            if (dx < 0) phi += 3.141592654;
+            const double r = std::sqrt(dx * dx + dy * dy) - 8;
+            const double theta = phi - turn_;
+            const int32_t ex = static_cast<int32_t>(std::cos(theta) * r);
+            const int32_t ey = static_cast<int32_t>(std::sin(theta) * r);
+            const int32_t fromX = place(x * scaleX_, width_ - blockW_);
+            const int32_t fromY = place(y * scaleY_, height_ - blockH_);
+            const int32_t toX = place((400 + ex) * scaleX_, width_ - blockW_);
+            const int32_t toY = place((300 + ey) * scaleY_, height_ - blockH_);
+            for (int32_t row = 0; row < blockH_; ++row) {
+                std::memmove(&pixels_[static_cast<size_t>(toY + row) * width_ + toX],
+                             &pixels_[static_cast<size_t>(fromY + row) * width_ + fromX],
+                             static_cast<size_t>(blockW_) * sizeof(uint32_t));
+            }
         }
     }
-    const double seconds = Seconds(Clock::now() - start);
-    // Keep the copies from being optimised away.
-    uint32_t sum = 0;
-    for (uint32_t p : pixels) sum ^= p;
-    if (sum == 0x12345678u) std::printf(" ");
-    return static_cast<double>(steps) / seconds;
-}
+
+    // Something of every pixel, so that the copies cannot be optimised away.
+    uint32_t Digest() const {
+        uint32_t sum = 0;
+        for (uint32_t p : pixels_) sum ^= p;
+        return sum;
+    }
+
+private:
+    int32_t width_, height_;
+    int64_t flooded_;
+    std::vector<uint32_t> pixels_;
+    std::minstd_rand random_;
+    double scaleX_, scaleY_;
+    int32_t blockW_, blockH_;
+    double turn_;
+    int64_t step_ = 0;
+};
 
 // How many pixels the spiral's floods cover: its feed region, filled once on
 // a surface of the same size.
@@ -114,41 +130,64 @@ int64_t FloodedPixels(int32_t width, int32_t height) {
     return flooded;
 }
 
-// The engine and the reference loop take turns, five times each; the best of
-// each is kept, so that another program's use of the machine does not decide
-// the ratio.
+// The engine and the reference loop take turns in short slices of ten draw
+// calls (10,000 steps) each, the first of a pair alternating, so that both
+// meet the machine in the same state: another program's burst slows both
+// sides of the pairs it falls in, not one side of the whole run. The ratio is
+// the median of the pairs' ratios; the speeds are over all slices.
+constexpr int kCallsPerSlice = 50;
+
 void Measure(int32_t width, int32_t height, int calls) {
     SoftSurface surface;
     SoftSurfaceInit(&surface, width, height);
-    const double steps = calls * 1000.0;
     const int64_t flooded = FloodedPixels(width, height);
-    double engine = 0, reference = 0;
+    ReferenceLoop reference(width, height, flooded);
+    const int64_t sliceSteps = int64_t{kCallsPerSlice} * 1000;
+    // The engine as it runs: a warm-up call, and a slice of the reference.
+    Start(&surface, &kSoftDrawOps);
+    DrawSpiral(&g_benchSpiral);
+    reference.Run(sliceSteps);
+
+    const int slices = std::max(1, calls / kCallsPerSlice);
+    std::vector<double> ratios;
+    ratios.reserve(static_cast<size_t>(slices));
+    double engineSeconds = 0, referenceSeconds = 0;
     unsigned long long allocations = 0, bytes = 0;
-    for (int turn = 0; turn < 5; ++turn) {
-        // The engine as it runs: a warm-up call, then the timed ones,
-        // counting every allocation made meanwhile.
-        Start(&surface, &kSoftDrawOps);
-        DrawSpiral(&g_benchSpiral);
-        const unsigned long long callsBefore = AllocationCalls();
-        const unsigned long long bytesBefore = AllocatedBytes();
-        const Clock::time_point engineStart = Clock::now();
-        for (int i = 0; i < calls; ++i) DrawSpiral(&g_benchSpiral);
-        engine = std::max(engine, steps / Seconds(Clock::now() - engineStart));
-        allocations += AllocationCalls() - callsBefore;
-        bytes += AllocatedBytes() - bytesBefore;
-        SpiralRelease(&g_benchSpiral);
-        reference = std::max(reference, ReferenceStepsPerSecond(width, height,
-                                                                static_cast<int64_t>(steps), flooded));
+    for (int slice = 0; slice < slices; ++slice) {
+        double engineTime = 0, referenceTime = 0;
+        for (int side = 0; side < 2; ++side) {
+            const bool engineTurn = (side == 0) == (slice % 2 == 0);
+            const Clock::time_point start = Clock::now();
+            if (engineTurn) {
+                // Every allocation made during the engine's calls is counted.
+                const unsigned long long callsBefore = AllocationCalls();
+                const unsigned long long bytesBefore = AllocatedBytes();
+                for (int i = 0; i < kCallsPerSlice; ++i) DrawSpiral(&g_benchSpiral);
+                engineTime = Seconds(Clock::now() - start);
+                allocations += AllocationCalls() - callsBefore;
+                bytes += AllocatedBytes() - bytesBefore;
+            } else {
+                reference.Run(sliceSteps);
+                referenceTime = Seconds(Clock::now() - start);
+            }
+        }
+        engineSeconds += engineTime;
+        referenceSeconds += referenceTime;
+        ratios.push_back(referenceTime / engineTime);
     }
-    std::printf("%5dx%-5d %10.0f %14.0f %16.0f %8.2f %12.3f %10llu\n", width, height, steps, engine,
-                reference, engine / reference, static_cast<double>(bytes) / (5 * steps),
-                allocations);
+    SpiralRelease(&g_benchSpiral);
+    std::nth_element(ratios.begin(), ratios.begin() + ratios.size() / 2, ratios.end());
+    const double steps = static_cast<double>(slices) * sliceSteps;
+    if (reference.Digest() == 0x12345678u) std::printf(" ");
+    std::printf("%5dx%-5d %10.0f %14.0f %16.0f %8.2f %12.3f %10llu\n", width, height, steps,
+                steps / engineSeconds, steps / referenceSeconds, ratios[ratios.size() / 2],
+                static_cast<double>(bytes) / steps, allocations);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    int calls = 1500;
+    int calls = 3000;
     if (argc > 1) {
         calls = std::atoi(argv[1]);
         if (calls < 1 || calls > 100000) {
@@ -170,7 +209,7 @@ int main(int argc, char** argv) {
     Measure(800, 600, calls);
     Measure(1920, 1080, calls);
     std::printf("ratio: the engine's steps a second over those of a minimal loop doing the\n"
-                "same maths, the same 10x10 block copy and as much flooding, the best of five\n"
-                "turns each in the same run.\n");
+                "same maths, the same 10x10 block copy and as much flooding: the median over\n"
+                "slices of 10,000 steps each, the two taking turns in the same run.\n");
     return 0;
 }
