@@ -26,6 +26,7 @@
 #include "effect/random.h"
 #include "effect/settings.h"
 #include "effect/spiral.h"
+#include "effect/spiral_internal.h"
 #include "effect/spiral_window.h"
 #include "framework/host.h"
 #include "framework/saver_main.h"
@@ -93,11 +94,9 @@ struct HostFigures {
     double workerShare;  // of one core
 };
 
-// Steps per second of the real host, and how much of a core its draw worker
-// takes: RunHost on this thread with the spiral's window procedure, the step
-// budget given, and a draw callback that counts its calls.
-HostFigures MeasureHost(HostKind kind, HWND parent, double seconds, const char* name,
-                        int32_t stepsPerSecond) {
+// Sets the host up to run the spiral's window procedure with a draw callback
+// that counts its calls, and the step budget given.
+void PrepareHost(HWND parent, const char* name, int32_t stepsPerSecond) {
     // Each run registers a class of its own: a name registered before would
     // make RunHost fail.
     static int runs = 0;
@@ -115,17 +114,32 @@ HostFigures MeasureHost(HostKind kind, HWND parent, double seconds, const char* 
     g_spiralSettings.StepsPerSecond = stepsPerSecond;
     HostWindow = nullptr;
     g_drawCalls = 0;
+}
+
+// Waits for the host's window and worker: false, having said so, if they do
+// not come within 10 s or the host has already ended.
+bool WaitForHost(const char* name, const std::atomic<bool>& hostEnded) {
+    for (int waited = 0; HostWindow == nullptr || HostWorker(HostWindow) == nullptr; ++waited) {
+        if (hostEnded.load() || waited > 10000) {
+            std::printf("%-8s the host window or its worker never appeared\n", name);
+            return false;
+        }
+        Sleep(1);
+    }
+    return true;
+}
+
+// Steps per second of the real host, and how much of a core its draw worker
+// takes: RunHost on this thread with the spiral's window procedure, the step
+// budget given, and a draw callback that counts its calls.
+HostFigures MeasureHost(HostKind kind, HWND parent, double seconds, const char* name,
+                        int32_t stepsPerSecond) {
+    PrepareHost(parent, name, stepsPerSecond);
 
     HostFigures figures{0, 0};
     std::atomic<bool> hostEnded{false};
     std::thread timer([&] {
-        for (int waited = 0; HostWindow == nullptr || HostWorker(HostWindow) == nullptr; ++waited) {
-            if (hostEnded.load() || waited > 10000) {
-                std::printf("%-8s the host window or its worker never appeared\n", name);
-                return;
-            }
-            Sleep(1);
-        }
+        if (!WaitForHost(name, hostEnded)) return;
         Sleep(500);  // let it settle
         long start = g_drawCalls.load();
         double cpu0 = ThreadSeconds(HostWorker(HostWindow));
@@ -147,17 +161,13 @@ HostFigures MeasureHost(HostKind kind, HWND parent, double seconds, const char* 
     return figures;
 }
 
-// Prints the figures with the default budget and with none; returns the
-// steps a second with none.
-double ReportBudgets(const char* what, HostKind kind, HWND parent, double seconds) {
-    double unbudgeted = 0;
+// Prints the figures with the default budget and with none.
+void ReportBudgets(const char* what, HostKind kind, HWND parent, double seconds) {
     for (int32_t budget : {kStepsPerSecondDefault, 0}) {
         HostFigures figures = MeasureHost(kind, parent, seconds, what, budget);
         std::printf("%-8s StepsPerSecond %-6d  %10.0f steps/s   draw thread %5.1f%% of a core\n",
                     what, budget, figures.stepsPerSecond, figures.workerShare * 100);
-        if (budget == 0) unbudgeted = figures.stepsPerSecond;
     }
-    return unbudgeted;
 }
 
 // The first `count` block copies the engine makes on a window of the given
@@ -176,32 +186,6 @@ std::vector<Copy> RecordCopies(HWND window, size_t count) {
     ReleaseDC(window, dc);
     KillTimer(window, TIMER_COUNTDOWN);
     return g_recorded;
-}
-
-// Copies per second of the same copies, bare BitBlt on the same kind of
-// drawing context, no engine, no lock, no worker.
-double BareCopiesPerSecond(HWND window, const std::vector<Copy>& copies, double seconds) {
-    HDC dc = GetMappedDC(window);
-    LARGE_INTEGER frequency, t0, t1;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&t0);
-    size_t done = 0;
-    double elapsed = 0;
-    do {
-        for (const Copy& c : copies) BitBlt(dc, c.dx, c.dy, c.w, c.h, dc, c.sx, c.sy, SRCCOPY);
-        done += copies.size();
-        QueryPerformanceCounter(&t1);
-        elapsed = double(t1.QuadPart - t0.QuadPart) / frequency.QuadPart;
-    } while (elapsed < seconds);
-    GdiFlush();
-    ReleaseDC(window, dc);
-    return done / elapsed;
-}
-
-void Report(const char* what, int width, int height, double steps, double bare) {
-    std::printf("%-8s %4dx%-4d  engine %10.0f steps/s   bare BitBlt %10.0f copies/s   "
-                "engine/bare %.2f (best of 3 turns each)\n",
-                what, width, height, steps, bare, bare > 0 ? steps / bare : 0.0);
 }
 
 void PeakMemoryOfTheSaver(const std::string& module) {
@@ -309,36 +293,119 @@ void ControlRoundTrip(int32_t stepsPerSecond) {
                 ms[ms.size() * 99 / 100]);
 }
 
-// The engine (unbudgeted) in a host of the given kind beside bare copies on
-// a window of the same kind, which makeWindow makes: they take turns, three
-// times each, and the best of each is kept, so that another program's use of
-// the machine during one measurement does not decide the ratio. The first
-// turn also prints the figures with the default budget.
+// Seconds on the performance counter.
+double Now() {
+    LARGE_INTEGER frequency, now;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&now);
+    return double(now.QuadPart) / frequency.QuadPart;
+}
+
+// Bare copies: the recorded blocks copied with BitBlt on the given drawing
+// context for the given time, going on from *next; copies a second.
+double BareSlice(HDC dc, const std::vector<Copy>& copies, size_t* next, double seconds) {
+    const double start = Now();
+    size_t done = 0;
+    double elapsed = 0;
+    do {
+        for (int i = 0; i < 1000; ++i) {
+            const Copy& c = copies[*next];
+            BitBlt(dc, c.dx, c.dy, c.w, c.h, dc, c.sx, c.sy, SRCCOPY);
+            *next = (*next + 1) % copies.size();
+        }
+        done += 1000;
+        elapsed = Now() - start;
+    } while (elapsed < seconds);
+    GdiFlush();
+    return done / elapsed;
+}
+
+// The unbudgeted engine in a real host, frozen but for its own slices of
+// time, and bare copies of the blocks it makes on a window of the same kind
+// made by the same thread, take turns: kPairs pairs of slices, the first of a
+// pair alternating, so that another program's use of this shared machine
+// slows both sides of the pairs it falls in rather than one side of the run.
+struct Turns {
+    double engine;  // steps a second over all the engine's slices
+    double bare;    // copies a second over all the bare slices
+    double ratio;   // the median of the pairs' engine/bare
+};
+
+constexpr int kPairs = 15;
+
+Turns TakeTurns(const char* what, HostKind kind, HWND parent, HWND bareWindow,
+                const std::vector<Copy>& copies, double seconds) {
+    PrepareHost(parent, what, 0);
+    const double slice = seconds / kPairs;
+    Turns turns{0, 0, 0};
+    std::atomic<bool> hostEnded{false};
+    std::thread controller([&] {
+        if (!WaitForHost(what, hostEnded)) return;
+        const HWND host = HostWindow;
+        HDC dc = GetMappedDC(bareWindow);
+        Sleep(500);  // let it settle
+        SendMessageA(host, WM_SPIRAL_SUSPEND, 0, 0);
+        size_t next = 0;
+        double engineSteps = 0, engineSeconds = 0, bareCopies = 0, bareSeconds = 0;
+        std::vector<double> ratios;
+        for (int pair = 0; pair < kPairs; ++pair) {
+            double engine = 0, bare = 0;
+            for (int side = 0; side < 2; ++side) {
+                if ((side == 0) == (pair % 2 == 0)) {
+                    // The engine's rate is read while it runs, away from the
+                    // thaw and the freeze.
+                    SendMessageA(host, WM_SPIRAL_RESUME, 0, 0);
+                    Sleep(20);
+                    const long calls0 = g_drawCalls.load();
+                    const double t0 = Now();
+                    Sleep(static_cast<DWORD>(slice * 1000));
+                    const long calls1 = g_drawCalls.load();
+                    const double elapsed = Now() - t0;
+                    SendMessageA(host, WM_SPIRAL_SUSPEND, 0, 0);
+                    engine = (calls1 - calls0) * double{kStepsPerDrawCall} / elapsed;
+                    engineSteps += engine * elapsed;
+                    engineSeconds += elapsed;
+                } else {
+                    bare = BareSlice(dc, copies, &next, slice);
+                    bareCopies += bare * slice;
+                    bareSeconds += slice;
+                }
+            }
+            ratios.push_back(bare > 0 ? engine / bare : 0);
+        }
+        SendMessageA(host, WM_SPIRAL_RESUME, 0, 0);
+        ReleaseDC(bareWindow, dc);
+        std::nth_element(ratios.begin(), ratios.begin() + kPairs / 2, ratios.end());
+        turns = Turns{engineSteps / engineSeconds, bareCopies / bareSeconds, ratios[kPairs / 2]};
+        PostMessageA(host, WM_CLOSE, 0, 0);
+    });
+    if (RunHost(kind) != 0) std::printf("%-8s RunHost failed\n", what);
+    hostEnded = true;
+    controller.join();
+    return turns;
+}
+
+// The figures with the default budget and with none, then the engine beside
+// bare copies on a window of the same kind, which makeWindow makes on this
+// thread, the thread that runs the host.
 void CompareWithBare(const char* what, HostKind kind, HWND parent, double seconds, double limit,
                      const std::function<HWND()>& makeWindow) {
-    constexpr int kTurns = 3;
     constexpr size_t kRecordedCopies = 200000;
-    const std::string hostWait = std::string("the ") + what + "'s host to close";
-    const std::string bareWait = std::string("the ") + what + "-sized bare copies";
-    double steps = 0, bare = 0;
-    int width = 0, height = 0;
-    for (int turn = 0; turn < kTurns; ++turn) {
-        WithLimit(hostWait.c_str(), limit * 3, [&] {
-            steps = std::max(steps, turn == 0 ? ReportBudgets(what, kind, parent, seconds)
-                                              : MeasureHost(kind, parent, seconds, what, 0).stepsPerSecond);
-        });
-        HWND window = makeWindow();
-        RECT client{};
-        GetClientRect(window, &client);
-        width = client.right;
-        height = client.bottom;
-        WithLimit(bareWait.c_str(), limit, [&] {
-            std::vector<Copy> copies = RecordCopies(window, kRecordedCopies);
-            bare = std::max(bare, BareCopiesPerSecond(window, copies, seconds));
-        });
-        DestroyWindow(window);
-    }
-    Report(what, width, height, steps, bare);
+    WithLimit((std::string("the ") + what + "'s host to close").c_str(), limit * 2,
+              [&] { ReportBudgets(what, kind, parent, seconds); });
+    HWND window = makeWindow();
+    RECT client{};
+    GetClientRect(window, &client);
+    std::vector<Copy> copies;
+    WithLimit((std::string("the ") + what + "'s blocks to be recorded").c_str(), limit,
+              [&] { copies = RecordCopies(window, kRecordedCopies); });
+    Turns turns{0, 0, 0};
+    WithLimit((std::string("the ") + what + " and the bare copies to take turns").c_str(), limit * 2,
+              [&] { turns = TakeTurns(what, kind, parent, window, copies, seconds); });
+    DestroyWindow(window);
+    std::printf("%-8s %4ldx%-4ld  engine %10.0f steps/s   bare BitBlt %10.0f copies/s   "
+                "engine/bare %.2f (median of %d pairs of turns)\n",
+                what, client.right, client.bottom, turns.engine, turns.bare, turns.ratio, kPairs);
 }
 
 }  // namespace
