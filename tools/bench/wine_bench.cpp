@@ -79,6 +79,14 @@ void UseDefaultSettings() {
     g_spiralSettings.ActiveConfig = 1;
 }
 
+// Seconds on the performance counter.
+double Now() {
+    LARGE_INTEGER frequency, now;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&now);
+    return double(now.QuadPart) / frequency.QuadPart;
+}
+
 // Processor time of a thread so far, in seconds.
 double ThreadSeconds(HANDLE thread) {
     FILETIME created, exited, kernel, user;
@@ -259,22 +267,27 @@ void ControlRoundTrip(int32_t stepsPerSecond) {
         preview = GetWindow(parent, GW_CHILD);
         Sleep(1);
     }
-    std::vector<double> ms;
+    // Each control message is followed by a WM_NULL to the same window, the
+    // platform's own round trip without DrawLock, timed alike.
+    std::vector<double> ms, bare;
     if (preview != nullptr) {
         Sleep(500);  // drawing by now
-        LARGE_INTEGER frequency, t0, t1;
-        QueryPerformanceFrequency(&frequency);
         for (int i = 0; i < kSends; ++i) {
             DWORD_PTR reply = 0;
-            QueryPerformanceCounter(&t0);
+            double t0 = Now();
             // Randomness 0: a change that takes DrawLock and changes nothing.
             if (!SendMessageTimeoutA(preview, WM_SPIRAL_SETPARAM, ROW_RANDOMNESS, 0, SMTO_NORMAL,
                                      5000, &reply)) {
                 std::printf("round trip: a send timed out\n");
                 break;
             }
-            QueryPerformanceCounter(&t1);
-            ms.push_back(double(t1.QuadPart - t0.QuadPart) * 1000.0 / frequency.QuadPart);
+            ms.push_back((Now() - t0) * 1000.0);
+            t0 = Now();
+            if (!SendMessageTimeoutA(preview, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &reply)) {
+                std::printf("round trip: a send timed out\n");
+                break;
+            }
+            bare.push_back((Now() - t0) * 1000.0);
         }
     }
     DestroyWindow(parent);
@@ -282,23 +295,16 @@ void ControlRoundTrip(int32_t stepsPerSecond) {
     CloseHandle(info.hProcess);
     CloseHandle(info.hThread);
     WritePrivateProfileStringA("Screen Saver.Gyrel", "StepsPerSecond", nullptr, "CONTROL.INI");
-    if (ms.empty()) {
+    if (ms.empty() || bare.empty()) {
         std::printf("round trip: no preview window\n");
         return;
     }
     std::sort(ms.begin(), ms.end());
+    std::sort(bare.begin(), bare.end());
     std::printf("control  StepsPerSecond %-6d  round trip over %zu sends: median %.3f ms, "
-                "99th percentile %.3f ms\n",
+                "99th percentile %.3f ms; WM_NULL: median %.3f ms, 99th percentile %.3f ms\n",
                 static_cast<int>(stepsPerSecond), ms.size(), ms[ms.size() / 2],
-                ms[ms.size() * 99 / 100]);
-}
-
-// Seconds on the performance counter.
-double Now() {
-    LARGE_INTEGER frequency, now;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&now);
-    return double(now.QuadPart) / frequency.QuadPart;
+                ms[ms.size() * 99 / 100], bare[bare.size() / 2], bare[bare.size() * 99 / 100]);
 }
 
 // Bare copies: the recorded blocks copied with BitBlt on the given drawing
