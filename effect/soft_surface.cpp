@@ -84,17 +84,8 @@ int64_t MapY(const SoftSurface& s, int64_t y) {
     return DeviceExtent{dx, dy, MapX(s, right) - dx, MapY(s, bottom) - dy};
 }
 
-
-// ---------------------------------------------------------------------------
-// Block copies.
-
-// The rows of a block are a few dozen pixels each. A short row (16 pixels
-// or fewer, as at the logical size) is copied as memmove would copy it,
-// every load before any store, but in a handful of 16-byte chunks held in
-// registers (the last chunks overlap the others as needed) rather than
-// through a call into the C library for every row of every step; the chunks
-// a row needs are worked out once per block. A longer row goes to the
-// library's memmove, whose wider moves beat 16-byte chunks there.
+// Pixels are moved and filled four at a time where they can be: 16 bytes
+// through a vector register.
 typedef uint32_t Chunk __attribute__((vector_size(16)));
 
 Chunk LoadChunk(const uint32_t* from) {
@@ -127,6 +118,9 @@ void FillDeviceRect(SoftSurface& s, const DeviceRect& rect, uint32_t colour) {
     }
 }
 
+// ---------------------------------------------------------------------------
+// Block copies.
+
 // Copies `rows` rows of a block, the first at to and from, each further row
 // `stride` pixels on, with copyRow(to, from) for each.
 template <typename RowCopy>
@@ -134,6 +128,13 @@ void CopyRows(uint32_t* to, const uint32_t* from, int64_t rows, int64_t stride, 
     for (int64_t row = 0; row < rows; ++row, to += stride, from += stride) copyRow(to, from);
 }
 
+// The rows of a block are a few dozen pixels each. A short row (16 pixels
+// or fewer, as at the logical size) is copied as memmove would copy it,
+// every load before any store, but in a handful of 16-byte chunks held in
+// registers (the last chunks overlap the others as needed) rather than
+// through a call into the C library for every row of every step; the chunks
+// a row needs are worked out once per block. A longer row goes to the
+// library's memmove, whose wider moves beat 16-byte chunks there.
 void CopyBlockRows(uint32_t* to, const uint32_t* from, size_t count, int64_t rows, int64_t stride) {
     if (count > 16) {
         CopyRows(to, from, rows, stride, [count](uint32_t* t, const uint32_t* f) {
