@@ -151,15 +151,12 @@ HostFigures MeasureHost(HostKind kind, HWND parent, double seconds, const char* 
         Sleep(500);  // let it settle
         long start = g_drawCalls.load();
         double cpu0 = ThreadSeconds(HostWorker(HostWindow));
-        LARGE_INTEGER frequency, t0, t1;
-        QueryPerformanceFrequency(&frequency);
-        QueryPerformanceCounter(&t0);
+        const double t0 = Now();
         Sleep(static_cast<DWORD>(seconds * 1000));
         long end = g_drawCalls.load();
         double cpu1 = ThreadSeconds(HostWorker(HostWindow));
-        QueryPerformanceCounter(&t1);
-        double elapsed = double(t1.QuadPart - t0.QuadPart) / frequency.QuadPart;
-        figures.stepsPerSecond = (end - start) * 1000.0 / elapsed;
+        const double elapsed = Now() - t0;
+        figures.stepsPerSecond = (end - start) * double{kStepsPerDrawCall} / elapsed;
         figures.workerShare = (cpu1 - cpu0) / elapsed;
         PostMessageA(HostWindow, WM_CLOSE, 0, 0);
     });
