@@ -1,6 +1,6 @@
 #include "config/field_value.h"
 
-#include "framework/int_scan.h"
+#include "base/int_scan.h"
 
 FieldDecision DecideFieldValue(const char* text, int32_t minimum, int32_t maximum) {
     int32_t value = 0;

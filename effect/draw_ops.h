@@ -9,6 +9,10 @@
 
 #include <cstdint>
 
+// The logical space every drawing is made in, mapped onto any surface.
+constexpr int32_t LOGICAL_WIDTH = 800;
+constexpr int32_t LOGICAL_HEIGHT = 600;
+
 struct DrawPoint {
     int32_t x;
     int32_t y;

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "effect/spiral.h"
+
 
 namespace {
 

@@ -1,10 +1,8 @@
-// What the spiral engine needs of its platform besides drawing: the lock
-// shared by the draw worker and the UI thread, and the effect window's
-// timers and its message to itself.
+// What the spiral engine needs of its platform besides drawing and DrawLock:
+// the effect window's timers and its message to itself.
 //
-// The module implements these with a critical section, SetTimer, KillTimer
-// and SendMessageA; the host build with a mutex and a timer table that the
-// reference renderer advances.
+// The module implements these with SetTimer, KillTimer and SendMessageA; the
+// host build with a timer table that the reference renderer advances.
 #pragma once
 
 #include <cstdint>
@@ -13,23 +11,6 @@
 using EffectWindow = void*;
 
 struct SpiralState;
-
-// DrawLock, one per spiral: held by the worker for its steps and colour
-// changes (handed over between two steps whenever the UI thread wants it),
-// and by the UI thread for each glide tick, parameter change, new
-// target, countdown, suspend and resume. Made at the effect window's creation
-// and deleted at its destruction; null when it cannot be made.
-struct DrawLock;
-DrawLock* CreateDrawLock();
-void DeleteDrawLock(DrawLock* lock);
-// For the UI thread (and anyone but the worker).
-void EnterDrawLock(DrawLock* lock);
-// For the draw worker: it gives way to a UI thread that wants the lock.
-void EnterDrawLockForWorker(DrawLock* lock);
-void LeaveDrawLock(DrawLock* lock);
-// Whether a UI thread is waiting for the lock: the worker, which keeps it
-// from step to step, then hands it over.
-bool DrawLockWanted(DrawLock* lock);
 
 // SetTimer(spiral's window, id, periodMs, no procedure) and KillTimer; the
 // ticks come back to OnEffectTimer with the same spiral.

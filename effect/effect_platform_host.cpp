@@ -1,18 +1,10 @@
-// DrawLock as a yielding flag, and simulated window timers, for the host build.
+// Simulated window timers, for the host build.
 #include "effect/effect_platform_host.h"
-
-#include <atomic>
-#include <thread>
 
 #include "effect/control_messages.h"
 #include "effect/spiral.h"
 
 namespace {
-
-// How many draw locks this thread holds, for the tests' checks (which are
-// made on the holding thread); a counter of the thread's own costs nothing
-// like a shared atomic one would on every step.
-thread_local int g_drawLocksHeld = 0;
 
 // A window has few timers; a fixed table keeps the clock free of
 // allocations. A set beyond its size fails, as SetTimer may.
@@ -45,40 +37,6 @@ SimulatedTimer* FindTimer(EffectWindow window, uintptr_t id) {
 
 
 }  // namespace
-
-// Taken and left a thousand times for every draw call, nearly always
-// uncontended: a flag is the cheapest lock, and a thread that finds it taken
-// yields the processor to the holder instead of spinning through its slice.
-struct DrawLock {
-    std::atomic<bool> taken{false};
-    std::atomic<int> wanted{0};  // UI threads waiting for it
-};
-
-DrawLock* CreateDrawLock() { return new DrawLock; }
-void DeleteDrawLock(DrawLock* lock) { delete lock; }
-
-void EnterDrawLock(DrawLock* lock) {
-    lock->wanted.fetch_add(1);
-    while (lock->taken.exchange(true, std::memory_order_acquire)) std::this_thread::yield();
-    lock->wanted.fetch_sub(1);
-    ++g_drawLocksHeld;
-}
-
-void LeaveDrawLock(DrawLock* lock) {
-    --g_drawLocksHeld;
-    lock->taken.store(false, std::memory_order_release);
-}
-
-void EnterDrawLockForWorker(DrawLock* lock) {
-    while (lock->wanted.load() != 0 || lock->taken.exchange(true, std::memory_order_acquire)) {
-        std::this_thread::yield();
-    }
-    ++g_drawLocksHeld;
-}
-
-bool DrawLockWanted(DrawLock* lock) { return lock->wanted.load(std::memory_order_relaxed) != 0; }
-
-bool HostDrawLockHeld() { return g_drawLocksHeld > 0; }
 
 void EffectSetTimer(SpiralState* state, uintptr_t id, uint32_t periodMs) {
     // Setting a running timer again restarts it with the new period.

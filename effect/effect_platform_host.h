@@ -1,6 +1,6 @@
-// The host build's stand-in for the effect window's platform: a yielding flag for
-// DrawLock, and a simulated clock with a table of periodic timers in place of
-// the window's SetTimer and WM_TIMER.
+// The host build's stand-in for the effect window's platform: a simulated
+// clock with a table of periodic timers in place of the window's SetTimer and
+// WM_TIMER.
 //
 // Nothing runs by itself: the reference renderer and the tests advance the
 // clock, and every tick that falls due is delivered, in time order, by
@@ -30,6 +30,3 @@ uint64_t HostTimerDue(EffectWindow window, uintptr_t id);
 
 // How many new-target messages have been sent since the last reset.
 uint64_t HostNewTargetsSent();
-
-// True while some thread holds DrawLock.
-bool HostDrawLockHeld();

@@ -67,7 +67,7 @@ void MirrorPoints(DrawPoint* points, int count) {
 }
 
 void BuildFeedRegion(SpiralState* spiral) {
-    const SpiralSettings& settings = *spiral->settings;
+    const SpiralSettings& settings = spiral->settings;
     SpiralState& state = *spiral;
     const DrawOps& ops = *state.ops;
     constexpr int64_t W = LOGICAL_WIDTH;

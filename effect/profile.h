@@ -13,6 +13,10 @@
 
 enum class ProfilePlace { ControlIni, Registry };
 
+// The section's name, set once at start before anything is read or written
+// (the window thread's).
+void SetProfileSection(const char* sectionName);
+
 // Whether the registry holds the section (its key exists).
 bool ProfileInRegistry();
 

@@ -1,6 +1,6 @@
 #include "effect/profile_text.h"
 
-#include "framework/int_scan.h"
+#include "base/int_scan.h"
 
 int32_t ProfileIntFromText(const char* text, int32_t defaultValue) {
     if (text == nullptr) return defaultValue;

@@ -7,13 +7,14 @@
 
 #include "effect/profile.h"
 #include "effect/profile_text.h"
-#include "framework/saver_main.h"
 
 namespace {
 
 constexpr char kProfileFile[] = "CONTROL.INI";
 
-std::string RegistryPath() { return "Control Panel\\" + g_saverCallbacks.sectionName; }
+std::string g_section;
+
+std::string RegistryPath() { return "Control Panel\\" + g_section; }
 
 // A value's text, or false when the key or the value is missing or is not
 // text.
@@ -43,6 +44,8 @@ bool ReadRegistryText(const char* name, std::string* text) {
 
 }  // namespace
 
+void SetProfileSection(const char* sectionName) { g_section = sectionName; }
+
 bool ProfileInRegistry() {
     HKEY key = nullptr;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, RegistryPath().c_str(), 0, KEY_QUERY_VALUE, &key) !=
@@ -55,7 +58,7 @@ bool ProfileInRegistry() {
 
 int32_t ProfileReadInt(ProfilePlace place, const char* key, int32_t defaultValue) {
     if (place == ProfilePlace::ControlIni) {
-        return static_cast<int32_t>(GetPrivateProfileIntA(g_saverCallbacks.sectionName.c_str(), key,
+        return static_cast<int32_t>(GetPrivateProfileIntA(g_section.c_str(), key,
                                                           defaultValue, kProfileFile));
     }
     std::string text;
@@ -65,7 +68,7 @@ int32_t ProfileReadInt(ProfilePlace place, const char* key, int32_t defaultValue
 
 bool ProfileWriteString(ProfilePlace place, const char* key, const char* text) {
     if (place == ProfilePlace::ControlIni) {
-        return WritePrivateProfileStringA(g_saverCallbacks.sectionName.c_str(), key, text,
+        return WritePrivateProfileStringA(g_section.c_str(), key, text,
                                           kProfileFile) != FALSE;
     }
     HKEY section = nullptr;

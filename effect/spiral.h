@@ -5,13 +5,11 @@
 
 #include <cstdint>
 
+#include "base/draw_lock.h"
 #include "effect/draw_ops.h"
 #include "effect/effect_platform.h"
 #include "effect/random.h"
 #include "effect/settings.h"
-
-constexpr int32_t LOGICAL_WIDTH = 800;
-constexpr int32_t LOGICAL_HEIGHT = 600;
 
 constexpr uintptr_t TIMER_GLIDE = 1;
 constexpr uint32_t TIMER_GLIDE_PERIOD_MS = 200;
@@ -23,39 +21,48 @@ struct SpiralPoint {
     int32_t y;
 };
 
-// One per effect window (the saver has one window per monitor), created at
-// the window's creation and released at its destruction, and handed to every
-// procedure of the engine.
+// One spiral: everything the engine knows of it. Each host holds one record
+// per spiral (the module one per effect window, so one per monitor) and
+// hands it to every procedure of the engine. Two threads touch it, the
+// window thread (creation, destruction, timers, control messages) and the
+// draw worker (the steps); each field says which may.
 struct SpiralState {
-    int32_t width;   // always LOGICAL_WIDTH
-    int32_t height;  // always LOGICAL_HEIGHT
-    DrawContext dc;  // mapped to the logical space; creation to destruction
+    // Set by the caller before SpiralCreate, then under DrawLock.
+    SpiralSettings settings;  // what this spiral follows
+    RandomGenerator random;   // drawn from by both threads
+    // Set by the caller before SpiralCreate, then read only. The lock's
+    // owner (the host) deletes it after the spiral.
+    DrawLock* lock;
+    // Set at creation, then read only, until release.
+    int32_t width;            // always LOGICAL_WIDTH
+    int32_t height;           // always LOGICAL_HEIGHT
+    DrawContext dc;           // mapped to the logical space
     const DrawOps* ops;
     EffectWindow window;      // the timers' and the new-target message's window
-    DrawLock* lock;           // DrawLock of this spiral
-    // The settings this spiral follows and the generator it draws from. Set
-    // by the caller before creation; null takes the process's own.
-    SpiralSettings* settings;
-    RandomGenerator* random;
+    // Under DrawLock: read by the steps, changed by the window thread.
     SpiralPoint centre;
-    SpiralPoint targetCentre;
     float angleOffset;        // radians, added to DeltaTheta in every step
-    float targetAngleOffset;  // radians
-    int32_t direction;        // 1 forward, 0 reversed; 0 at process start
-    int32_t countdown;        // seconds to the next wander target
-    int32_t stepCount;        // steps since the last colour change
-    int32_t colour[3];        // red, green, blue in 1/128 intensity units
-    int32_t colourVelocity[3];  // 0 at process start; not reset at creation
-    DrawBrush brush;          // of the colour before the latest change
-    int32_t clearing;         // set at creation, cleared at the first change
     DrawRegion feedRegion;    // or null
+    // Under DrawLock: the colour walk's, changed only by the worker once it
+    // runs.
+    int32_t colour[3];        // red, green, blue in 1/128 intensity units
+    int32_t colourVelocity[3];  // 0 in a new record
+    DrawBrush brush;          // of the colour before the latest change
+    // The worker's only, once it runs.
+    int32_t stepCount;        // steps since the last colour change
+    int32_t clearing;         // set at creation, cleared at the first change
+    // The window thread's only.
+    SpiralPoint targetCentre;
+    float targetAngleOffset;  // radians
+    int32_t direction;        // 1 forward, 0 reversed; 0 in a new record
+    int32_t countdown;        // seconds to the next wander target
 };
 
 // The draw callback's work: 1000 steps, each under DrawLock, with a colour
 // change every ColChangePer steps. Runs on the draw worker only.
 void DrawSpiral(SpiralState* state);
-// How many calls of DrawSpiral a second the step budget allows; 0 for no
-// budget.
+// How many calls of DrawSpiral a second the process's step budget allows; 0
+// for no budget.
 double SpiralDrawCallsPerSecond();
 // One step on dc; the caller holds DrawLock.
 void SpiralStep(SpiralState* state, DrawContext dc);
@@ -73,15 +80,15 @@ int32_t GlideTick(SpiralState* state);
 void StartCountdown(SpiralState* state);
 void OnEffectTimer(SpiralState* state, uintptr_t timerId);
 
-// Window creation's part of the engine, in order: DrawLock made, width and
-// height, the first PickTarget into centre and angleOffset, dc and ops
-// recorded (dc already mapped 800 by 600 onto the client area), step count
-// and colour zeroed, black brush, feed region built, clearing and direction
-// set to 1, countdown started. False, with nothing made, when the lock cannot
-// be made.
-bool SpiralCreate(SpiralState* state, EffectWindow window, DrawContext dc, const DrawOps* ops);
-// Window destruction's part: brush and feed region deleted, DrawLock deleted.
-// The caller releases its drawing context. The draw worker must be gone.
+// Window creation's part of the engine, in order: width and height, the
+// first PickTarget into centre and angleOffset, dc and ops recorded (dc
+// already mapped 800 by 600 onto the client area), step count and colour
+// zeroed, black brush, feed region built, clearing and direction set to 1,
+// countdown started. The caller has set settings, random and lock; no
+// worker runs yet.
+void SpiralCreate(SpiralState* state, EffectWindow window, DrawContext dc, const DrawOps* ops);
+// Window destruction's part: brush and feed region deleted. The caller
+// releases its drawing context and its lock. The draw worker must be gone.
 void SpiralRelease(SpiralState* state);
 // WM_SPIRAL_SETPARAM, inside DrawLock: rows 0..5 change a setting live,
 // PARAM_NEW_TARGET picks a target and starts the glide; others do nothing.

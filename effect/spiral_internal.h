@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "effect/saturate.h"
+#include "base/saturate.h"
 
 // The angle constants are these ten-digit values, not full-precision
 // multiples of pi: the spiral's figures depend on them.

@@ -5,13 +5,9 @@
 #include "effect/spiral.h"
 #include "effect/spiral_internal.h"
 
-bool SpiralCreate(SpiralState* state, EffectWindow window, DrawContext dc, const DrawOps* ops) {
+void SpiralCreate(SpiralState* state, EffectWindow window, DrawContext dc, const DrawOps* ops) {
     // No draw worker exists yet, so nothing here needs the lock but the
     // countdown, which takes it for the generator.
-    state->lock = CreateDrawLock();
-    if (state->lock == nullptr) return false;
-    if (state->settings == nullptr) state->settings = &g_spiralSettings;
-    if (state->random == nullptr) state->random = &ProcessRandom();
     state->window = window;
     state->width = LOGICAL_WIDTH;
     state->height = LOGICAL_HEIGHT;
@@ -27,7 +23,6 @@ bool SpiralCreate(SpiralState* state, EffectWindow window, DrawContext dc, const
     state->clearing = 1;
     state->direction = 1;
     StartCountdown(state);
-    return true;
 }
 
 void SpiralRelease(SpiralState* state) {
@@ -37,13 +32,11 @@ void SpiralRelease(SpiralState* state) {
     }
     state->brush = nullptr;
     state->feedRegion = nullptr;
-    DeleteDrawLock(state->lock);
-    state->lock = nullptr;
 }
 
 void ApplySpiralParameter(SpiralState* state, uint32_t index, int32_t value) {
-    SpiralSettings* settings = state->settings;
-    EnterDrawLock(state->lock);
+    SpiralSettings* settings = &state->settings;
+    DrawLockHold hold(state->lock);
     switch (index) {
         case ROW_MAX_BK_COLOUR:
         case ROW_COL_CHANGE_PER:
@@ -70,5 +63,4 @@ void ApplySpiralParameter(SpiralState* state, uint32_t index, int32_t value) {
         default:
             break;
     }
-    LeaveDrawLock(state->lock);
 }

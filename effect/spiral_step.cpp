@@ -25,21 +25,18 @@ void DrawSpiral(SpiralState* state) {
     // under the lock.
     EnterDrawLockForWorker(state->lock);
     for (int i = 0; i < kStepsPerDrawCall; ++i) {
-        if (DrawLockWanted(state->lock)) {
-            LeaveDrawLock(state->lock);
-            EnterDrawLockForWorker(state->lock);
-        }
+        HandOverDrawLock(state->lock);
         SpiralStep(state, state->dc);
         // stepCount never exceeds a period that fits in 32 bits, so the
         // increment cannot overflow.
         state->stepCount += 1;
-        if (state->stepCount >= state->settings->ColChangePer) {
+        if (state->stepCount >= state->settings.ColChangePer) {
             state->stepCount = 0;
             state->clearing = 0;
             ColourWalk(state, state->dc);
         }
     }
-    LeaveDrawLock(state->lock);
+    LeaveDrawLockForWorker(state->lock);
 }
 
 double SpiralDrawCallsPerSecond() {
@@ -47,7 +44,7 @@ double SpiralDrawCallsPerSecond() {
 }
 
 void SpiralStep(SpiralState* spiral, DrawContext dc) {
-    const SpiralSettings& settings = *spiral->settings;
+    const SpiralSettings& settings = spiral->settings;
     SpiralState& state = *spiral;
     const DrawOps& ops = *state.ops;
     const int64_t resolution = settings.Resolution;
@@ -57,8 +54,8 @@ void SpiralStep(SpiralState* spiral, DrawContext dc) {
     // say so too); as constants, the remainders cost a multiplication rather
     // than a division.
     static_assert(LOGICAL_WIDTH == 800 && LOGICAL_HEIGHT == 600, "the logical space");
-    const int64_t x = RandomMod(state.random, LOGICAL_WIDTH - 1);
-    const int64_t y = RandomMod(state.random, LOGICAL_HEIGHT - 1);
+    const int64_t x = RandomMod(&state.random, LOGICAL_WIDTH - 1);
+    const int64_t y = RandomMod(&state.random, LOGICAL_HEIGHT - 1);
 
     // While the first colour period lasts, the feed region is wiped block by
     // block instead of being dragged inward. The region is asked only then:
@@ -73,8 +70,8 @@ void SpiralStep(SpiralState* spiral, DrawContext dc) {
     // Twice the jitter is taken 64 bits wide: a Randomness near the 32-bit
     // limit must not overflow.
     const int64_t randomness = settings.Randomness;
-    const int64_t jx = RandomMod(state.random, 2 * randomness) - randomness;
-    const int64_t jy = RandomMod(state.random, 2 * randomness) - randomness;
+    const int64_t jx = RandomMod(&state.random, 2 * randomness) - randomness;
+    const int64_t jy = RandomMod(&state.random, 2 * randomness) - randomness;
 
     const int64_t cx = state.centre.x;
     const int64_t cy = state.centre.y;
@@ -125,7 +122,7 @@ void SpiralStep(SpiralState* spiral, DrawContext dc) {
 void ColourWalk(SpiralState* spiral, DrawContext dc) {
     SpiralState& state = *spiral;
     const DrawOps& ops = *state.ops;
-    const int64_t maximum = state.settings->MaxBkColour;
+    const int64_t maximum = state.settings.MaxBkColour;
 
     for (int channel = 0; channel < 3; ++channel) {
         // Wide: a channel near a MaxBkColour close to the 32-bit limit plus
@@ -134,10 +131,10 @@ void ColourWalk(SpiralState* spiral, DrawContext dc) {
             int64_t{state.colour[channel]} + int64_t{state.colourVelocity[channel]};
         if (moved <= 0) {
             state.colour[channel] = 0;
-            state.colourVelocity[channel] = static_cast<int32_t>(128 + RandomMod(state.random, 128));
+            state.colourVelocity[channel] = static_cast<int32_t>(128 + RandomMod(&state.random, 128));
         } else if (moved >= maximum) {
             state.colour[channel] = static_cast<int32_t>(maximum);
-            state.colourVelocity[channel] = static_cast<int32_t>(-128 - RandomMod(state.random, 128));
+            state.colourVelocity[channel] = static_cast<int32_t>(-128 - RandomMod(&state.random, 128));
         } else {
             state.colour[channel] = static_cast<int32_t>(moved);
         }

@@ -4,9 +4,7 @@
 
 #include "effect/control_messages.h"
 #include "effect/draw_ops_gdi.h"
-#include "effect/effect_platform_win32.h"
 #include "effect/spiral.h"
-#include "framework/host.h"
 
 HDC GetMappedDC(HWND window) {
     RECT client{};
@@ -21,78 +19,51 @@ HDC GetMappedDC(HWND window) {
 
 namespace {
 
-// What each effect window owns: its spiral, the settings it follows (a copy
-// of the process's, changed only by its own parameter messages) and the
-// generator it draws from.
-struct SpiralWindowData {
-    SpiralState state{};
-    SpiralSettings settings{};
-    RandomGenerator random;
-};
-
-SpiralWindowData* DataOf(HWND window) {
-    return reinterpret_cast<SpiralWindowData*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+SpiralState* SpiralOf(HWND window) {
+    return reinterpret_cast<SpiralState*>(GetWindowLongPtrA(window, GWLP_USERDATA));
 }
 
-// Suspend and resume change the worker's freeze count under DrawLock; the
-// worker honours it when it next enters the lock, so it is only ever frozen
-// between two steps, never inside the lock or a drawing call. Once a close
-// has been accepted a suspend no longer freezes: the worker must reach the
-// end of its loop to finish the close. The reply is the count before the
-// call; a window without a worker, a count at its limit and a refused
-// suspend give -1.
-LRESULT FreezeWorker(HWND window, SpiralState* state, bool freeze) {
-    if (freeze && StopState.load() != StopStateValue::Running) return -1;
-    if (HostWorker(window) == nullptr) return -1;
-    EnterDrawLock(state->lock);
-    const long previous = FreezeDrawLockWorker(state->lock, freeze);
-    LeaveDrawLock(state->lock);
-    return static_cast<LRESULT>(previous);
-}
-
-LRESULT CreateSpiral(HWND window) {
-    auto* data = new (std::nothrow) SpiralWindowData;
-    if (data == nullptr) return -1;
-    data->settings = g_spiralSettings;
-    data->random = SpawnRandom();
-    data->state.settings = &data->settings;
-    data->state.random = &data->random;
+// Each effect window has a spiral of its own, following a copy of the
+// process's settings (changed only by its own parameter messages) and
+// drawing from a generator of its own.
+LRESULT CreateSpiral(HWND window, const CREATESTRUCTA* creation) {
+    auto* lock = static_cast<DrawLock*>(creation != nullptr ? creation->lpCreateParams : nullptr);
+    if (lock == nullptr) return -1;  // no host runs a worker for it
+    auto* state = new (std::nothrow) SpiralState{};
+    if (state == nullptr) return -1;
+    state->settings = g_spiralSettings;
+    state->random = SpawnRandom();
+    state->lock = lock;
     HDC dc = GetMappedDC(window);
     RECT client{};
     GetClientRect(window, &client);
-    if (!SpiralCreate(&data->state, window, dc, GdiDrawOpsFor(client.right, client.bottom))) {
-        ReleaseDC(window, dc);
-        delete data;
-        return -1;  // the window is not made
-    }
-    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(data));
+    SpiralCreate(state, window, dc, GdiDrawOpsFor(client.right, client.bottom));
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
     return 0;
 }
 
 void ReleaseSpiral(HWND window) {
-    SpiralWindowData* data = DataOf(window);
-    if (data == nullptr) return;
+    SpiralState* state = SpiralOf(window);
+    if (state == nullptr) return;
     SetWindowLongPtrA(window, GWLP_USERDATA, 0);
-    HDC dc = static_cast<HDC>(data->state.dc);
-    SpiralRelease(&data->state);
+    HDC dc = static_cast<HDC>(state->dc);
+    SpiralRelease(state);
     ReleaseDC(window, dc);
-    delete data;
+    delete state;
 }
 
 }  // namespace
 
-void ThawSpiralWorker(HWND window) {
-    if (SpiralWindowData* data = DataOf(window)) ThawDrawLockWorker(data->state.lock);
-}
-
 void DrawSpiralInWindow(HWND window) {
-    if (SpiralWindowData* data = DataOf(window)) DrawSpiral(&data->state);
+    if (SpiralState* state = SpiralOf(window)) DrawSpiral(state);
 }
 
 LRESULT CALLBACK SpiralWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_CREATE) return CreateSpiral(window);
-    SpiralWindowData* data = DataOf(window);
-    if (data == nullptr) {
+    if (message == WM_CREATE) {
+        return CreateSpiral(window, reinterpret_cast<const CREATESTRUCTA*>(lParam));
+    }
+    SpiralState* state = SpiralOf(window);
+    if (state == nullptr) {
         // Before creation or after destruction there is no spiral to change:
         // control messages do nothing and a suspend is refused.
         if (message == WM_SPIRAL_SUSPEND || message == WM_SPIRAL_RESUME) return -1;
@@ -104,15 +75,18 @@ LRESULT CALLBACK SpiralWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
             ReleaseSpiral(window);
             return 0;
         case WM_TIMER:
-            OnEffectTimer(&data->state, wParam);
+            OnEffectTimer(state, wParam);
             return 0;
         case WM_SPIRAL_SETPARAM:
-            ApplySpiralParameter(&data->state, LOWORD(wParam), LOWORD(lParam));
+            ApplySpiralParameter(state, LOWORD(wParam), LOWORD(lParam));
             return 0;
+        // The worker's freeze count, kept by its DrawLock from the window's
+        // creation on, so a suspend counts even before the worker runs; once
+        // a close has been accepted a suspend is refused (-1).
         case WM_SPIRAL_SUSPEND:
-            return FreezeWorker(window, &data->state, true);
+            return static_cast<LRESULT>(FreezeDrawLockWorker(state->lock, true));
         case WM_SPIRAL_RESUME:
-            return FreezeWorker(window, &data->state, false);
+            return static_cast<LRESULT>(FreezeDrawLockWorker(state->lock, false));
         default:
             return DefWindowProcA(window, message, wParam, lParam);
     }

@@ -4,15 +4,14 @@
 
 #include <windows.h>
 
+// The window's DrawLock comes as its creation parameter
+// (CREATESTRUCT::lpCreateParams): the host that runs the window's draw
+// worker owns it. A window created without one is refused.
 LRESULT CALLBACK SpiralWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // The draw callback: 1000 steps of the window's spiral. Runs on the window's
 // draw worker only.
 void DrawSpiralInWindow(HWND window);
-
-// Lifts every freeze of the window's worker that suspend messages made: the
-// framework's thaw callback when a close is accepted.
-void ThawSpiralWorker(HWND window);
 
 // The window's drawing context, mapped so that the logical 800 by 600 space
 // covers the whole client area, independently in x and y. Release it with

@@ -13,29 +13,30 @@ void PickTarget(SpiralState* state, SpiralPoint* point, float* offset) {
     constexpr int32_t kBandWidth = static_cast<int32_t>(W * 0.1875);  // 150
 
     // 325 + (random mod 150): a band of 150 units centred on the middle.
-    const double band = static_cast<double>(RandomMod(state->random, kBandWidth));
+    const double band = static_cast<double>(RandomMod(&state->random, kBandWidth));
     point->x = static_cast<int32_t>(band - W * 0.09375 + (W >> 1));
     point->y = H >> 1;
 
     // A whole number of tenths of a degree, -0.5 .. +0.4.
-    const double tenths = static_cast<double>(RandomMod(state->random, 10) - 5) / 10.0;
+    const double tenths = static_cast<double>(RandomMod(&state->random, 10) - 5) / 10.0;
     float angle = static_cast<float>(tenths * (1.0 / 180.0) * kPi);
 
     // One pick in five changes the kind of target.
-    if (RandomMod(state->random, 5) == 0) state->direction = state->direction ? 0 : 1;
+    if (RandomMod(&state->random, 5) == 0) state->direction = state->direction ? 0 : 1;
     // A reversed target lies twice the turn angle lower: gliding there passes
     // the turn angle through zero.
     if (state->direction == 0) {
         angle = static_cast<float>(static_cast<double>(angle) -
-                                   2.0 * static_cast<double>(state->settings->DeltaTheta));
+                                   2.0 * static_cast<double>(state->settings.DeltaTheta));
     }
     *offset = angle;
 }
 
-int32_t GlideTick(SpiralState* spiral) {
-    SpiralState& state = *spiral;
-    EnterDrawLock(state.lock);
+namespace {
 
+// One unit and 0.2 degree nearer the target; the caller holds DrawLock.
+void MoveTowardsTarget(SpiralState* spiral) {
+    SpiralState& state = *spiral;
     if (state.targetCentre.x < state.centre.x) {
         state.centre.x -= 1;
     } else if (state.targetCentre.x > state.centre.x) {
@@ -57,20 +58,28 @@ int32_t GlideTick(SpiralState* spiral) {
     }
 
     BuildFeedRegion(spiral);
-    LeaveDrawLock(state.lock);
+}
 
+}  // namespace
+
+int32_t GlideTick(SpiralState* spiral) {
+    {
+        DrawLockHold hold(spiral->lock);
+        MoveTowardsTarget(spiral);
+    }
     // Only this thread writes the centre and the offset, so reading them
     // after leaving the lock is safe.
-    const bool arrived = state.centre.x == state.targetCentre.x &&
-                         state.angleOffset == state.targetAngleOffset;
+    const bool arrived = spiral->centre.x == spiral->targetCentre.x &&
+                         spiral->angleOffset == spiral->targetAngleOffset;
     return arrived ? 0 : 1;
 }
 
 void StartCountdown(SpiralState* state) {
     // The spiral's generator is only ever used under its lock.
-    EnterDrawLock(state->lock);
-    state->countdown = static_cast<int32_t>(3 + RandomMod(state->random, 27));
-    LeaveDrawLock(state->lock);
+    {
+        DrawLockHold hold(state->lock);
+        state->countdown = static_cast<int32_t>(3 + RandomMod(&state->random, 27));
+    }
     EffectSetTimer(state, TIMER_COUNTDOWN, TIMER_COUNTDOWN_PERIOD_MS);
 }
 

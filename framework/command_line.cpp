@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "framework/int_scan.h"
+#include "base/int_scan.h"
 
 CommandArguments SplitCommandLine(const char* commandLine) {
     CommandArguments arguments;

@@ -1,5 +1,6 @@
 #include "framework/host.h"
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -8,47 +9,36 @@
 #include "framework/saver_main.h"
 #include "framework/start_picture.h"
 
-std::atomic<StopStateValue> StopState{StopStateValue::Running};
 HWND HostWindow = nullptr;
 WNDPROC ChainedProc = DefWindowProcA;
 
 namespace {
 
-// One per host window.
+// One per host window; the run's records are made before any window and
+// never moved while a worker runs.
 struct HostRecord {
-    RECT area{};               // screen coordinates (saver) or the parent's size
-    HWND window = nullptr;     // recorded when its creation returns
-    bool destroyed = false;
-    HANDLE worker = nullptr;
-    // Taken by the UI thread before the worker starts and released by the
-    // worker when it leaves its loop: taken on one thread and released on
-    // another, so it is a manual-reset event (unsignalled = taken), not a
-    // lock that belongs to a thread.
-    HANDLE exitLock = nullptr;
-    // Set by the worker once it is in its loop. The platform's start-up work
-    // for a new thread runs under the loader's lock; a worker frozen there
-    // from outside (the sheet freezes a preview as soon as it waits for
-    // input) would leave the UI thread waiting on that lock. The message
-    // loop starts only after it.
-    HANDLE inLoop = nullptr;
+    RECT area{};              // screen coordinates (saver) or the parent's size
+    HWND window = nullptr;    // recorded when its creation returns
+    bool destroyed = false;   // the window thread's
+    DrawLock* lock = nullptr;  // the window's handshake with its worker
+    HANDLE worker = nullptr;  // the worker's thread; waited for before the lock goes
 };
 
-// The run's windows; sized before any worker starts and never after, so a
-// worker's record stays where it is.
 std::vector<HostRecord> g_hosts;
+std::atomic<StopStateValue> g_stopState{StopStateValue::Running};
 // Workers still in their loops; the last to leave completes the stop.
 std::atomic<int> g_workersRunning{0};
+// The window thread's: whether its message loop runs (the last window's
+// destruction then ends it), and how many windows were created this run.
+bool g_inMessageLoop = false;
 int g_creations = 0;
-
-// A worker that has not reached its loop by then never will; run regardless.
-constexpr DWORD kWorkerStartLimitMs = 10000;
 
 // Owned for the whole process, as the class is registered under it.
 std::string g_className;
 
-// A worker waiting for its budget looks at StopState at least this often,
-// so a close is never held up by the wait.
-constexpr DWORD kPaceSliceMs = 10;
+// The preview looks this often for its parent window.
+constexpr UINT_PTR TIMER_PARENT_WATCH = 0xFFFE;
+constexpr UINT kParentWatchPeriodMs = 1000;
 
 // Microseconds on the performance counter, which every Windows since XP has.
 uint64_t NowUs() {
@@ -66,18 +56,6 @@ uint64_t NowUs() {
            static_cast<uint64_t>(rest * 1000000 / frequency);
 }
 
-// Waits out the budget in short slices; false when a stop was asked for
-// meanwhile. Sleep needs no finer timer resolution than the system's.
-bool WaitForBudget(DrawPace* pace) {
-    for (;;) {
-        uint64_t waitUs = PaceWaitUs(pace, NowUs());
-        if (waitUs == 0) return true;
-        if (StopState.load() != StopStateValue::Running) return false;
-        uint64_t waitMs = (waitUs + 999) / 1000;
-        Sleep(static_cast<DWORD>(waitMs < kPaceSliceMs ? waitMs : kPaceSliceMs));
-    }
-}
-
 HostRecord* RecordOf(HWND window) {
     for (HostRecord& record : g_hosts) {
         if (record.window == window) return &record;
@@ -85,27 +63,39 @@ HostRecord* RecordOf(HWND window) {
     return nullptr;
 }
 
-void CloseRunEvents() {
-    for (HostRecord& record : g_hosts) {
-        for (HANDLE* event : {&record.exitLock, &record.inLoop}) {
-            if (*event != nullptr) CloseHandle(*event);
-            *event = nullptr;
-        }
-    }
-}
+// The stop state's three transitions. A new run starts Running:
+void ResetStopForRun() { g_stopState.store(StopStateValue::Running); }
 
-bool CreateRunEvents() {
-    for (HostRecord& record : g_hosts) {
-        record.exitLock = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-        record.inLoop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-        if (record.exitLock == nullptr || record.inLoop == nullptr) return false;
-    }
-    return true;
+// The last worker out completes the stop and asks for the second close.
+void WorkerOut(HWND window) {
+    if (--g_workersRunning != 0) return;
+    g_stopState.store(StopStateValue::WorkerDone);
+    PostMessageA(window, WM_CLOSE, 0, 0);
 }
 
 HANDLE StartWorkerThread(LPTHREAD_START_ROUTINE routine, LPVOID parameter) {
     DWORD threadId = 0;
     return CreateThread(nullptr, 0, routine, parameter, 0, &threadId);
+}
+
+DWORD WINAPI DrawWorker(LPVOID parameter) {
+    // What the worker needs of its record is read here: once it has said it
+    // left, it touches nothing of the record, the window or the spiral.
+    const HostRecord& record = *static_cast<const HostRecord*>(parameter);
+    HWND window = record.window;
+    DrawLock* lock = record.lock;
+    DrawCallback draw = g_saverCallbacks.drawCallback;
+    DrawRateCallback rate = g_saverCallbacks.drawRateCallback;
+    DrawPace pace = MakeDrawPace(draw != nullptr && rate != nullptr ? rate() : 0);
+    for (;;) {
+        // Without a draw callback the worker only waits for the stop.
+        const uint64_t waitUs = draw != nullptr ? PaceWaitUs(&pace, NowUs()) : kWaitForStop;
+        if (!AwaitDrawLockTurn(lock, waitUs)) break;
+        if (waitUs == 0) draw(window);
+    }
+    WorkerOut(window);
+    DrawLockWorkerLeft(lock);
+    return 0;
 }
 
 bool RegisterHostClass(HostKind kind) {
@@ -132,28 +122,29 @@ std::vector<RECT> HostAreas(HostKind kind) {
     return {RECT{0, 0, outer.right - outer.left, outer.bottom - outer.top}};
 }
 
-HWND CreateHostWindow(HostKind kind, const RECT& area) {
+HWND CreateHostWindow(HostKind kind, const HostRecord& record) {
     const SaverCallbacks& saver = g_saverCallbacks;
     const bool saving = kind == HostKind::Saver;
+    const RECT& area = record.area;
     return CreateWindowExA(saving ? WS_EX_TOPMOST : 0, g_className.c_str(), saver.saverName,
                            saving ? WS_POPUP : WS_CHILD, area.left, area.top,
                            area.right - area.left, area.bottom - area.top,
                            saving ? nullptr : saver.parentWindow, nullptr, saver.instance,
-                           nullptr);
+                           record.lock);
 }
 
 // Creates and shows every window; false (with the windows made so far
 // destroyed) when one cannot be made. The saver turns what the screens
-// showed: each copy is taken before any window appears and put into its
-// window before the first draw.
+// showed: the copies are taken before any window appears and put into the
+// windows before the first draw.
 bool CreateHostWindows(HostKind kind) {
-    std::vector<HBITMAP> pictures(g_hosts.size(), nullptr);
-    if (kind == HostKind::Saver) {
-        for (size_t i = 0; i < g_hosts.size(); ++i) pictures[i] = CaptureStartPicture(g_hosts[i].area);
-    }
+    std::vector<RECT> areas;
+    for (const HostRecord& record : g_hosts) areas.push_back(record.area);
+    StartPictures pictures;
+    if (kind == HostKind::Saver) pictures = CaptureStartPictures(areas);
     bool created = true;
     for (size_t i = 0; i < g_hosts.size() && created; ++i) {
-        HWND window = CreateHostWindow(kind, g_hosts[i].area);
+        HWND window = CreateHostWindow(kind, g_hosts[i]);
         if (window == nullptr) {
             created = false;
             break;
@@ -162,11 +153,10 @@ bool CreateHostWindows(HostKind kind) {
         if (HostWindow == nullptr) HostWindow = window;
         ShowWindow(window, SW_SHOWNORMAL);
         UpdateWindow(window);
-        if (pictures[i] != nullptr) PaintStartPicture(window, pictures[i]);
+        if (i < pictures.size() && pictures[i] != nullptr) PaintStartPicture(window, pictures[i]);
+        if (kind == HostKind::Preview) SetTimer(window, TIMER_PARENT_WATCH, kParentWatchPeriodMs, nullptr);
     }
-    for (HBITMAP picture : pictures) {
-        if (picture != nullptr) DeleteObject(picture);
-    }
+    DeleteStartPictures(&pictures);
     if (!created) {
         for (HostRecord& record : g_hosts) {
             if (record.window != nullptr && !record.destroyed) DestroyWindow(record.window);
@@ -176,35 +166,77 @@ bool CreateHostWindows(HostKind kind) {
 }
 
 // Starts a worker per window; false when one cannot be started. Nothing will
-// then draw in that window and its worker will never finish the close: it is
-// taken as done, and the stop of the others is asked for at once.
+// then draw in that window: it counts as a worker that has left, and the
+// stop of the others is asked for at once.
 bool StartWorkers() {
     g_workersRunning = static_cast<int>(g_hosts.size());
     bool started = true;
     for (HostRecord& record : g_hosts) {
+        DrawLockWorkerStarting(record.lock);
         record.worker = g_startWorker(DrawWorker, &record);
-        if (record.worker == nullptr) started = false;
-    }
-    if (started) {
-        for (HostRecord& record : g_hosts) WaitForSingleObject(record.inLoop, kWorkerStartLimitMs);
-        return true;
-    }
-    StopStateValue running = StopStateValue::Running;
-    StopState.compare_exchange_strong(running, StopStateValue::StopRequested);
-    for (HostRecord& record : g_hosts) {
-        if (record.worker != nullptr) continue;
-        SetEvent(record.exitLock);
-        if (--g_workersRunning == 0) {
-            StopState.store(StopStateValue::WorkerDone);
-            PostMessageA(record.window, WM_CLOSE, 0, 0);
+        if (record.worker == nullptr) {
+            started = false;
+            DrawLockWorkerLeft(record.lock);
         }
     }
+    if (started) return true;
+    AskToStop();
+    for (HostRecord& record : g_hosts) {
+        if (record.worker == nullptr) WorkerOut(record.window);
+    }
     return false;
+}
+
+// Makes the run's records, each with its lock; false when a lock cannot be
+// made.
+bool MakeHostRecords(HostKind kind) {
+    g_hosts.clear();
+    for (const RECT& area : HostAreas(kind)) {
+        g_hosts.emplace_back();
+        g_hosts.back().area = area;
+        g_hosts.back().lock = CreateDrawLock();
+        if (g_hosts.back().lock == nullptr) return false;
+    }
+    return true;
+}
+
+// The end of every run, whatever ended it: every worker stopped and gone,
+// every window destroyed (which frees each effect's state after its worker),
+// and then the workers' threads and locks.
+void EndRun() {
+    AskToStop();
+    for (HostRecord& record : g_hosts) {
+        if (record.window != nullptr && !record.destroyed && IsWindow(record.window)) {
+            DestroyWindow(record.window);
+        }
+    }
+    for (HostRecord& record : g_hosts) {
+        if (record.lock == nullptr) continue;  // the run could not be made
+        AwaitDrawLockWorkerGone(record.lock);
+        if (record.worker != nullptr) {
+            // It has said it left; this waits only for its thread to end.
+            WaitForSingleObject(record.worker, INFINITE);
+            CloseHandle(record.worker);
+        }
+        DeleteDrawLock(record.lock);
+    }
+    g_hosts.clear();
 }
 
 }  // namespace
 
 WorkerStarter g_startWorker = StartWorkerThread;
+
+StopStateValue StopState() { return g_stopState.load(); }
+
+bool AskToStop() {
+    StopStateValue running = StopStateValue::Running;
+    const bool asked = g_stopState.compare_exchange_strong(running, StopStateValue::StopRequested);
+    for (HostRecord& record : g_hosts) {
+        if (record.lock != nullptr) StopDrawLockWorker(record.lock);
+    }
+    return asked;
+}
 
 int RunHost(HostKind kind) {
     const SaverCallbacks& saver = g_saverCallbacks;
@@ -213,15 +245,11 @@ int RunHost(HostKind kind) {
     WNDPROC chosen = (kind == HostKind::Saver) ? saver.saverWindowProc : saver.previewWindowProc;
     ChainedProc = (chosen != nullptr) ? chosen : DefWindowProcA;
 
-    g_hosts.clear();
-    for (const RECT& area : HostAreas(kind)) {
-        g_hosts.emplace_back();
-        g_hosts.back().area = area;
-    }
+    ResetStopForRun();
     HostWindow = nullptr;
     g_creations = 0;
-    if (!CreateRunEvents() || !CreateHostWindows(kind)) {
-        CloseRunEvents();
+    if (!MakeHostRecords(kind) || !CreateHostWindows(kind)) {
+        EndRun();
         return -1;
     }
 
@@ -234,78 +262,47 @@ int RunHost(HostKind kind) {
         SystemParametersInfoA(SPI_SCREENSAVERRUNNING, TRUE, &previous, 0);
     }
 
+    // Ends when the last window goes, or on a quit message from anywhere
+    // (another process may post one); EndRun then finishes the close.
+    g_inMessageLoop = true;
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
         Sleep(0);  // leave the processor to the workers
     }
+    g_inMessageLoop = false;
+    EndRun();
 
-    CloseRunEvents();
     if (kind == HostKind::Saver && workersStarted) {
         SystemParametersInfoA(SPI_SCREENSAVERRUNNING, FALSE, &previous, 0);
     }
     return workersStarted ? 0 : -1;
 }
 
-DWORD WINAPI DrawWorker(LPVOID parameter) {
-    HostRecord& record = *static_cast<HostRecord*>(parameter);
-    DrawCallback draw = g_saverCallbacks.drawCallback;
-    DrawRateCallback rate = g_saverCallbacks.drawRateCallback;
-    DrawPace pace = MakeDrawPace(draw != nullptr && rate != nullptr ? rate() : 0);
-    SetEvent(record.inLoop);
-    while (StopState.load() == StopStateValue::Running) {
-        if (!WaitForBudget(&pace)) break;
-        if (draw != nullptr) {
-            draw(record.window);
-        } else {
-            Sleep(0);
-        }
-    }
-    SetEvent(record.exitLock);
-    // The last worker out completes the stop and asks for the second close.
-    if (--g_workersRunning == 0) {
-        StopState.store(StopStateValue::WorkerDone);
-        PostMessageA(record.window, WM_CLOSE, 0, 0);
-    }
-    return 0;
-}
-
-HANDLE HostWorker(HWND window) {
-    const HostRecord* record = RecordOf(window);
-    return record != nullptr ? record->worker : nullptr;
-}
-
 bool IsHostWindow(HWND window) { return window != nullptr && RecordOf(window) != nullptr; }
+
+DrawLock* HostDrawLock(HWND window) {
+    const HostRecord* record = window != nullptr ? RecordOf(window) : nullptr;
+    return record != nullptr ? record->lock : nullptr;
+}
 
 bool FirstHostCreation() { return ++g_creations == 1; }
 
-void ResumeWorkerFully() {
-    WorkerThawCallback thaw = g_saverCallbacks.workerThawCallback;
-    for (const HostRecord& record : g_hosts) {
-        if (record.worker == nullptr) continue;
-        if (thaw != nullptr && record.window != nullptr) thaw(record.window);
-        while (static_cast<LONG>(ResumeThread(record.worker)) > 1) {
-        }
-    }
-}
-
 void HostDestroyStep(HWND window) {
-    StopStateValue running = StopStateValue::Running;
-    StopState.compare_exchange_strong(running, StopStateValue::StopRequested);
     // Every worker stops before any effect's state goes. Windows destroys a
     // window whose creation was refused before any worker exists: there is
     // then nothing to wait for.
-    ResumeWorkerFully();
-    for (const HostRecord& record : g_hosts) {
-        if (record.worker != nullptr) WaitForSingleObject(record.exitLock, INFINITE);
+    AskToStop();
+    for (HostRecord& record : g_hosts) {
+        if (record.lock != nullptr) AwaitDrawLockWorkerGone(record.lock);
     }
     if (HostRecord* record = RecordOf(window)) record->destroyed = true;
     bool last = true;
     for (const HostRecord& record : g_hosts) {
         if (record.window != nullptr && !record.destroyed) last = false;
     }
-    if (last) PostQuitMessage(0);
+    if (last && g_inMessageLoop) PostQuitMessage(0);
     ChainedProc(window, WM_DESTROY, 0, 0);
 }
 
@@ -319,13 +316,9 @@ void DestroyHostWindows() {
 
 LRESULT CALLBACK PreviewHostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-        case WM_CREATE:
-            StopState.store(StopStateValue::Running);
-            return CallWindowProcA(ChainedProc, window, message, wParam, lParam);
         case WM_CLOSE:
-            if (StopState.load() == StopStateValue::Running) {
-                ResumeWorkerFully();
-                StopState.store(StopStateValue::StopRequested);
+            if (StopState() == StopStateValue::Running) {
+                AskToStop();
             } else {
                 ChainedProc(window, WM_CLOSE, 0, 0);
             }
@@ -333,7 +326,15 @@ LRESULT CALLBACK PreviewHostProc(HWND window, UINT message, WPARAM wParam, LPARA
         case WM_DESTROY:
             HostDestroyStep(window);
             return 0;
+        case WM_TIMER:
+            if (wParam != TIMER_PARENT_WATCH) break;
+            // A parent ended from outside (its process terminated) takes no
+            // window of ours with it; without this the preview would run on
+            // for ever.
+            if (!IsWindow(g_saverCallbacks.parentWindow)) PostMessageA(window, WM_CLOSE, 0, 0);
+            return 0;
         default:
-            return CallWindowProcA(ChainedProc, window, message, wParam, lParam);
+            break;
     }
+    return CallWindowProcA(ChainedProc, window, message, wParam, lParam);
 }

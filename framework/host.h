@@ -11,8 +11,9 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <cstdint>
+
+#include "base/draw_lock.h"
 
 enum class HostKind : int {
     Saver = 0,
@@ -25,9 +26,14 @@ enum class StopStateValue : int32_t {
     WorkerDone = 2,  // every worker has left its loop
 };
 
-// Shared by the UI thread and the workers: one 32-bit word, atomic loads and
-// stores, no lock. One for the run: a close stops every window's worker.
-extern std::atomic<StopStateValue> StopState;
+// The run's stop state: one for the run, since a close stops every window's
+// worker. Anyone may read it; it changes only through the three transitions
+// below, each of which is made in one place.
+StopStateValue StopState();
+// Running to StopRequested, and every worker asked to stop (which wakes a
+// frozen or pacing one). True when this call made the transition; asking
+// again changes nothing.
+bool AskToStop();
 // The first host window (the primary monitor's), recorded when its creation
 // returns.
 extern HWND HostWindow;
@@ -35,28 +41,23 @@ extern HWND HostWindow;
 extern WNDPROC ChainedProc;
 
 // Runs the host windows with their draw workers until the windows are gone.
-// Returns 0 when the message loop has ended; -1 when the window class cannot
-// be registered, a window cannot be created, or a worker cannot be started
-// (the windows are then closed at once).
+// Returns 0 when the message loop has ended, however it ended; -1 when the
+// window class cannot be registered, a window cannot be created, or a worker
+// cannot be started (the windows are then closed at once). Every worker has
+// left and every window is gone when it returns.
 int RunHost(HostKind kind);
-
-// A worker's thread routine; its parameter is its window's record.
-DWORD WINAPI DrawWorker(LPVOID record);
-
-// The draw worker of a host window of this run (the effect window suspends
-// and resumes it), or null. Never closed before the process ends.
-HANDLE HostWorker(HWND window);
 
 // Whether the window is one of this run's host windows.
 bool IsHostWindow(HWND window);
 
-// Lifts the saver's own freezes of every worker (its thaw callback) and
-// resumes every worker until its suspend count is zero.
-void ResumeWorkerFully();
+// The DrawLock of a host window of this run, or null. Each window gets its
+// own as its creation parameter (CREATESTRUCT::lpCreateParams), made before
+// the window and deleted when the run ends, after its worker.
+DrawLock* HostDrawLock(HWND window);
 
-// What both host procedures do at WM_DESTROY: ask the workers to stop, thaw
-// them, wait until each has left its loop, post the quit message once the
-// last window goes, and hand WM_DESTROY on.
+// What both host procedures do at WM_DESTROY: ask the workers to stop, wait
+// until each has left its loop, post the quit message once the last window
+// goes, and hand WM_DESTROY on.
 void HostDestroyStep(HWND window);
 
 // The second stage of the close: hands WM_CLOSE on for every host window
@@ -67,7 +68,9 @@ void DestroyHostWindows();
 // (input, activation, the password) in front of it.
 LRESULT CALLBACK SaverHostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-// The preview class procedure: the two-stage close and nothing else.
+// The preview class procedure: the two-stage close, and the end of the run
+// once the parent window has gone without the preview's window hearing of it
+// (a host ended from outside destroys no window of another process).
 LRESULT CALLBACK PreviewHostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Whether the window being created is the run's first: the saver reads its

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "framework/host.h"
-#include "framework/int_scan.h"
+#include "base/int_scan.h"
 #include "framework/saver_main.h"
 #include "framework/system_library.h"
 

@@ -13,15 +13,13 @@ namespace {
 void AskToClose(HWND window) { PostMessageA(window, WM_CLOSE, 0, 0); }
 
 void CloseRule() {
-    switch (StopState.load()) {
+    switch (StopState()) {
         case StopStateValue::Running: {
             // One verification at a time: the platform's dialog runs a message
             // loop of its own, which hands it the closes already queued.
             if (PasswordDialogUp) return;
             if (!CheckPassword()) return;  // refused: the saver keeps running
-            ResumeWorkerFully();
-            StopStateValue running = StopStateValue::Running;
-            StopState.compare_exchange_strong(running, StopStateValue::StopRequested);
+            AskToStop();
             return;
         }
         case StopStateValue::StopRequested:
@@ -52,7 +50,6 @@ LRESULT CALLBACK SaverHostProc(HWND window, UINT message, WPARAM wParam, LPARAM 
                 GetCursorPos(&CursorBaseline);
                 PasswordDialogUp = false;
             }
-            StopState.store(StopStateValue::Running);
             return CallWindowProcA(ChainedProc, window, message, wParam, lParam);
         case WM_DESTROY:
             HostDestroyStep(window);

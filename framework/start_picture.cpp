@@ -31,28 +31,40 @@ bool Uniform(const uint32_t* pixels, size_t count) {
 
 }  // namespace
 
-HBITMAP CaptureStartPicture(const RECT& area) {
-    const int width = area.right - area.left;
-    const int height = area.bottom - area.top;
-    if (width <= 0 || height <= 0) return nullptr;
-    uint32_t* pixels = nullptr;
-    HBITMAP picture = CreatePictureBitmap(width, height, &pixels);
-    if (picture == nullptr) return nullptr;
-
-    // A copy that fails leaves the bitmap black, which counts as uniform.
+StartPictures CaptureStartPictures(const std::vector<RECT>& areas) {
+    StartPictures pictures(areas.size(), nullptr);
+    std::vector<WallpaperTarget> blank;
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
-    HGDIOBJ previous = SelectObject(memory, picture);
-    BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
-    SelectObject(memory, previous);
+    for (size_t i = 0; i < areas.size(); ++i) {
+        const RECT& area = areas[i];
+        const int width = area.right - area.left;
+        const int height = area.bottom - area.top;
+        if (width <= 0 || height <= 0) continue;
+        uint32_t* pixels = nullptr;
+        pictures[i] = CreatePictureBitmap(width, height, &pixels);
+        if (pictures[i] == nullptr) continue;
+        // A copy that fails leaves the bitmap black, which counts as uniform.
+        HGDIOBJ previous = SelectObject(memory, pictures[i]);
+        BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+        SelectObject(memory, previous);
+        GdiFlush();
+        if (Uniform(pixels, static_cast<size_t>(width) * static_cast<size_t>(height))) {
+            blank.push_back(WallpaperTarget{width, height, pixels});
+        }
+    }
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
-    GdiFlush();
+    // Leaves the copies where it cannot.
+    if (!blank.empty()) PaintWallpaper(blank);
+    return pictures;
+}
 
-    if (Uniform(pixels, static_cast<size_t>(width) * static_cast<size_t>(height))) {
-        PaintWallpaper(width, height, pixels);  // leaves the copy where it cannot
+void DeleteStartPictures(StartPictures* pictures) {
+    for (HBITMAP& picture : *pictures) {
+        if (picture != nullptr) DeleteObject(picture);
+        picture = nullptr;
     }
-    return picture;
 }
 
 void PaintStartPicture(HWND window, HBITMAP picture) {

@@ -10,10 +10,16 @@
 
 #include <windows.h>
 
-// The picture for the screen area `area` (screen coordinates): a copy of the
-// screen there, or the wallpaper scaled to fill it when the copy is uniform
-// and a wallpaper can be read. Null when no bitmap can be made.
-HBITMAP CaptureStartPicture(const RECT& area);
+#include <vector>
+
+// The pictures for the screen areas (screen coordinates), one per area in
+// order, owned by the caller: a copy of the screen there, or the wallpaper
+// scaled to fill it when the copy is uniform and a wallpaper can be read
+// (decoded once for every such area). A null picture where no bitmap can be
+// made.
+using StartPictures = std::vector<HBITMAP>;
+StartPictures CaptureStartPictures(const std::vector<RECT>& areas);
+void DeleteStartPictures(StartPictures* pictures);
 
 // Copies the picture into the window's client area at its origin.
 void PaintStartPicture(HWND window, HBITMAP picture);

@@ -4,6 +4,7 @@
 #include <wincodec.h>
 
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -11,8 +12,9 @@
 
 namespace {
 
-// The saver's first step waits for the wallpaper; a file on a share that no
-// longer answers, or one that takes long to decode, must not hold it up.
+// The saver's first step waits for the wallpaper, once for every monitor; a
+// file on a share that no longer answers, or one that takes long to decode,
+// must not hold it up.
 constexpr DWORD kDecodeTimeLimitMs = 1500;
 // Beyond these a file is not a wallpaper worth the wait or the memory.
 constexpr ULONGLONG kMaxFileBytes = 256ull << 20;
@@ -23,15 +25,20 @@ using CoInitializeExProc = HRESULT(WINAPI*)(void*, DWORD);
 using CoUninitializeProc = void(WINAPI*)();
 using CoCreateInstanceProc = HRESULT(WINAPI*)(REFCLSID, IUnknown*, DWORD, REFIID, void**);
 
+// One picture the job makes.
+struct JobPicture {
+    UINT width = 0;
+    UINT height = 0;
+    std::vector<uint32_t> pixels;
+};
+
 // Shared by the caller and the decoding thread; whichever lets go last
 // frees it, so a caller that gives up waiting leaves nothing dangling.
 struct WallpaperJob {
     volatile LONG references = 2;
     std::wstring path;
-    UINT width = 0;
-    UINT height = 0;
-    std::vector<uint32_t> pixels;
-    bool decoded = false;
+    std::vector<JobPicture> pictures;  // sized by the caller, filled by the thread
+    bool decoded = false;              // the thread's, read once it has ended
 };
 
 void Release(WallpaperJob* job) {
@@ -68,37 +75,54 @@ bool CoveringSize(UINT pictureWidth, UINT pictureHeight, UINT width, UINT height
     return true;
 }
 
+// One picture from the decoded frame, scaled to cover it and cut to its size.
+bool ScaleInto(IWICImagingFactory* factory, IWICBitmapSource* source, UINT pictureWidth,
+               UINT pictureHeight, JobPicture* picture) {
+    UINT scaledWidth = 0, scaledHeight = 0;
+    if (!CoveringSize(pictureWidth, pictureHeight, picture->width, picture->height, &scaledWidth,
+                      &scaledHeight)) {
+        return false;
+    }
+    IWICBitmapScaler* scaler = nullptr;
+    bool painted = false;
+    if (SUCCEEDED(factory->CreateBitmapScaler(&scaler)) &&
+        SUCCEEDED(scaler->Initialize(source, scaledWidth, scaledHeight,
+                                     WICBitmapInterpolationModeFant))) {
+        const UINT stride = picture->width * 4;
+        WICRect crop{static_cast<INT>((scaledWidth - picture->width) / 2),
+                     static_cast<INT>((scaledHeight - picture->height) / 2),
+                     static_cast<INT>(picture->width), static_cast<INT>(picture->height)};
+        picture->pixels.resize(size_t{picture->width} * picture->height);
+        painted = SUCCEEDED(scaler->CopyPixels(&crop, stride, stride * picture->height,
+                                               reinterpret_cast<BYTE*>(picture->pixels.data())));
+    }
+    ReleaseCom(scaler);
+    return painted;
+}
+
+// The file is read and converted once; each picture is scaled from the
+// converted frame, which the converter keeps.
 bool Decode(IWICImagingFactory* factory, WallpaperJob* job) {
     IWICBitmapDecoder* decoder = nullptr;
     IWICBitmapFrameDecode* frame = nullptr;
     IWICFormatConverter* converter = nullptr;
-    IWICBitmapScaler* scaler = nullptr;
     bool painted = false;
-    UINT pictureWidth = 0, pictureHeight = 0, scaledWidth = 0, scaledHeight = 0;
+    UINT pictureWidth = 0, pictureHeight = 0;
     if (SUCCEEDED(factory->CreateDecoderFromFilename(job->path.c_str(), nullptr, GENERIC_READ,
                                                      WICDecodeMetadataCacheOnDemand, &decoder)) &&
         SUCCEEDED(decoder->GetFrame(0, &frame)) &&
         SUCCEEDED(frame->GetSize(&pictureWidth, &pictureHeight)) && pictureWidth > 0 &&
         pictureHeight > 0 && pictureWidth <= kMaxSide && pictureHeight <= kMaxSide &&
         uint64_t{pictureWidth} * pictureHeight <= kMaxPixels &&
-        CoveringSize(pictureWidth, pictureHeight, job->width, job->height, &scaledWidth,
-                     &scaledHeight) &&
         SUCCEEDED(factory->CreateFormatConverter(&converter)) &&
         SUCCEEDED(converter->Initialize(frame, GUID_WICPixelFormat32bppBGR,
                                         WICBitmapDitherTypeNone, nullptr, 0.0,
-                                        WICBitmapPaletteTypeCustom)) &&
-        SUCCEEDED(factory->CreateBitmapScaler(&scaler)) &&
-        SUCCEEDED(scaler->Initialize(converter, scaledWidth, scaledHeight,
-                                     WICBitmapInterpolationModeFant))) {
-        const UINT stride = job->width * 4;
-        WICRect crop{static_cast<INT>((scaledWidth - job->width) / 2),
-                     static_cast<INT>((scaledHeight - job->height) / 2),
-                     static_cast<INT>(job->width), static_cast<INT>(job->height)};
-        job->pixels.resize(size_t{job->width} * job->height);
-        painted = SUCCEEDED(scaler->CopyPixels(&crop, stride, stride * job->height,
-                                               reinterpret_cast<BYTE*>(job->pixels.data())));
+                                        WICBitmapPaletteTypeCustom))) {
+        painted = true;
+        for (JobPicture& picture : job->pictures) {
+            painted = painted && ScaleInto(factory, converter, pictureWidth, pictureHeight, &picture);
+        }
     }
-    ReleaseCom(scaler);
     ReleaseCom(converter);
     ReleaseCom(frame);
     ReleaseCom(decoder);
@@ -118,7 +142,13 @@ DWORD WINAPI DecodeWallpaper(LPVOID context) {
         IWICImagingFactory* factory = nullptr;
         if (SUCCEEDED(create(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
                              IID_IWICImagingFactory, reinterpret_cast<void**>(&factory)))) {
-            job->decoded = Decode(factory, job);
+            // A picture too large for the memory left is no reason to end
+            // the process: the saver then starts from the blank screen.
+            try {
+                job->decoded = Decode(factory, job);
+            } catch (const std::bad_alloc&) {
+                job->decoded = false;
+            }
             ReleaseCom(factory);
         }
         uninitialise();
@@ -136,18 +166,26 @@ std::wstring WallpaperPath() {
 
 }  // namespace
 
-bool PaintWallpaper(int32_t width, int32_t height, uint32_t* pixels) {
-    if (width <= 0 || height <= 0 || width > static_cast<int32_t>(kMaxSide) ||
-        height > static_cast<int32_t>(kMaxSide)) {
-        return false;
+bool PaintWallpaper(const std::vector<WallpaperTarget>& targets) {
+    if (targets.empty()) return false;
+    for (const WallpaperTarget& target : targets) {
+        if (target.width <= 0 || target.height <= 0 ||
+            target.width > static_cast<int32_t>(kMaxSide) ||
+            target.height > static_cast<int32_t>(kMaxSide)) {
+            return false;
+        }
     }
     std::wstring path = WallpaperPath();
     if (path.empty()) return false;
 
-    auto* job = new WallpaperJob;
+    auto* job = new (std::nothrow) WallpaperJob;
+    if (job == nullptr) return false;
     job->path = path;
-    job->width = static_cast<UINT>(width);
-    job->height = static_cast<UINT>(height);
+    job->pictures.resize(targets.size());
+    for (size_t i = 0; i < targets.size(); ++i) {
+        job->pictures[i].width = static_cast<UINT>(targets[i].width);
+        job->pictures[i].height = static_cast<UINT>(targets[i].height);
+    }
     DWORD threadId = 0;
     HANDLE thread = CreateThread(nullptr, 0, DecodeWallpaper, job, 0, &threadId);
     if (thread == nullptr) {
@@ -156,7 +194,10 @@ bool PaintWallpaper(int32_t width, int32_t height, uint32_t* pixels) {
     }
     bool painted = WaitForSingleObject(thread, kDecodeTimeLimitMs) == WAIT_OBJECT_0 && job->decoded;
     CloseHandle(thread);
-    if (painted) std::memcpy(pixels, job->pixels.data(), job->pixels.size() * sizeof(uint32_t));
+    for (size_t i = 0; painted && i < targets.size(); ++i) {
+        const std::vector<uint32_t>& pixels = job->pictures[i].pixels;
+        std::memcpy(targets[i].pixels, pixels.data(), pixels.size() * sizeof(uint32_t));
+    }
     Release(job);
     return painted;
 }

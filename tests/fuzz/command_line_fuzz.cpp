@@ -3,7 +3,7 @@
 #include <string>
 
 #include "framework/command_line.h"
-#include "framework/int_scan.h"
+#include "base/int_scan.h"
 #include "tests/fuzz/fuzz_support.h"
 
 namespace {

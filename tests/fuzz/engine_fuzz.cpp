@@ -98,7 +98,7 @@ bool Within(int64_t value, int64_t limit) { return value >= -limit && value <= l
 bool g_workerMayRun = false;
 int g_brushesAlive = 0;
 
-void CheckLocked() { FUZZ_CHECK(!g_workerMayRun || HostDrawLockHeld()); }
+void CheckLocked() { FUZZ_CHECK(!g_workerMayRun || DrawLocksHeldHere() > 0); }
 
 void CheckedCopyBlock(DrawContext dc, int32_t dx, int32_t dy, int32_t w, int32_t h, int32_t sx,
                       int32_t sy) {
@@ -178,8 +178,13 @@ void DriveEngine(const EngineRun& run, SoftSurface* surface) {
     static int windowToken;
     const EffectWindow window = &windowToken;
     SpiralState spiral{};
+    for (int row = 0; row < kSettingsRows; ++row) {
+        ApplyDialogValue(&spiral.settings, row, run.settings[row]);
+    }
+    spiral.settings.ActiveConfig = run.activeConfig;
+    spiral.random.seed(run.seed);
+    spiral.lock = CreateDrawLock();
     HostTimersReset();
-    SeedRandom(run.seed);
     const int regionsBefore = SoftRegionsAlive();
     g_brushesAlive = 0;
 
@@ -204,7 +209,7 @@ void DriveEngine(const EngineRun& run, SoftSurface* surface) {
                 ApplySpiralParameter(&spiral, event.amount, event.value);
                 break;
         }
-        FUZZ_CHECK(!HostDrawLockHeld());
+        FUZZ_CHECK(!DrawLocksHeldHere() > 0);
         // The wander's band: 325 plus less than 150.
         FUZZ_CHECK(spiral.centre.x >= 325 && spiral.centre.x <= 474);
         FUZZ_CHECK(spiral.centre.y == LOGICAL_HEIGHT / 2);
@@ -212,6 +217,7 @@ void DriveEngine(const EngineRun& run, SoftSurface* surface) {
     }
     g_workerMayRun = false;
     SpiralRelease(&spiral);
+    DeleteDrawLock(spiral.lock);
     FUZZ_CHECK(SoftRegionsAlive() == regionsBefore);
     FUZZ_CHECK(g_brushesAlive == 0);
 }
@@ -221,9 +227,6 @@ void DriveEngine(const EngineRun& run, SoftSurface* surface) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzReader input(data, size);
     const EngineRun run = Decode(input);
-
-    for (int row = 0; row < kSettingsRows; ++row) ApplyDialogValue(row, run.settings[row]);
-    g_spiralSettings.ActiveConfig = run.activeConfig;
 
     SoftSurface surface;
     SoftSurfaceInit(&surface, run.width, run.height);

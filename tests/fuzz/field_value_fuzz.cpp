@@ -6,7 +6,7 @@
 #include <string>
 
 #include "config/field_value.h"
-#include "framework/int_scan.h"
+#include "base/int_scan.h"
 #include "tests/fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

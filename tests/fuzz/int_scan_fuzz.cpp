@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "framework/int_scan.h"
+#include "base/int_scan.h"
 #include "tests/fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

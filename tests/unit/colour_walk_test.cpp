@@ -33,14 +33,14 @@ TEST_F(ColourWalkTest, TheFirstTwoFloodsAreBlackAndTheThirdHasIntensityOne) {
         if (created) TearDown();
         created = false;
         SetUp();
-        ApplyDialogValue(ROW_MAX_BK_COLOUR, maximum);
-        SeedRandom(static_cast<uint32_t>(maximum));
+        ApplyDialogValue(&g_testSpiral.settings, ROW_MAX_BK_COLOUR, maximum);
+        g_testSpiral.random.seed(static_cast<uint32_t>(maximum));
         EXPECT_EQ(Floods(3), (std::vector<int64_t>{0, 0, 0x010101})) << "MaxBkColour " << maximum;
     }
 }
 
 TEST_F(ColourWalkTest, EachChannelBouncesAtZeroWithAVelocityDrawnInChannelOrder) {
-    SeedRandom(31);
+    g_testSpiral.random.seed(31);
     ColourWalk(&g_testSpiral, g_testSpiral.dc);
     for (int channel = 0; channel < 3; ++channel) {
         EXPECT_EQ(g_testSpiral.colour[channel], 0);
@@ -54,14 +54,14 @@ TEST_F(ColourWalkTest, EachChannelBouncesAtZeroWithAVelocityDrawnInChannelOrder)
 }
 
 TEST_F(ColourWalkTest, AChannelReachingTheMaximumTurnsBackWithANegativeVelocity) {
-    ApplyDialogValue(ROW_MAX_BK_COLOUR, 10);  // 1280
+    ApplyDialogValue(&g_testSpiral.settings, ROW_MAX_BK_COLOUR, 10);  // 1280
     g_testSpiral.colour[0] = 1200;
     g_testSpiral.colourVelocity[0] = 200;
     g_testSpiral.colour[1] = 500;
     g_testSpiral.colourVelocity[1] = 130;
     g_testSpiral.colour[2] = 100;
     g_testSpiral.colourVelocity[2] = -200;
-    SeedRandom(41);
+    g_testSpiral.random.seed(41);
     ColourWalk(&g_testSpiral, g_testSpiral.dc);
     // Red bounces at the top, green moves, blue bounces at 0: the draws go
     // to red then blue.
@@ -76,7 +76,7 @@ TEST_F(ColourWalkTest, AChannelReachingTheMaximumTurnsBackWithANegativeVelocity)
 }
 
 TEST_F(ColourWalkTest, TheFloodUsesTheBrushOfThePreviousChangeThenReplacesIt) {
-    ApplyDialogValue(ROW_MAX_BK_COLOUR, 200);
+    ApplyDialogValue(&g_testSpiral.settings, ROW_MAX_BK_COLOUR, 200);
     g_testSpiral.colour[0] = 128 * 50;
     g_testSpiral.colourVelocity[0] = 128;
     g_testSpiral.colourVelocity[1] = 0;
@@ -97,20 +97,20 @@ TEST_F(ColourWalkTest, TheFloodUsesTheBrushOfThePreviousChangeThenReplacesIt) {
 }
 
 TEST_F(ColourWalkTest, MaxBkColourZeroStaysBlack) {
-    ApplyDialogValue(ROW_MAX_BK_COLOUR, 0);
-    SeedRandom(3);
+    ApplyDialogValue(&g_testSpiral.settings, ROW_MAX_BK_COLOUR, 0);
+    g_testSpiral.random.seed(3);
     EXPECT_EQ(Floods(50), std::vector<int64_t>(50, 0));
     for (int channel = 0; channel < 3; ++channel) EXPECT_EQ(g_testSpiral.colour[channel], 0);
 }
 
 TEST_F(ColourWalkTest, ExtremeMaximaStayDefined) {
     // Near the 32-bit limit a channel plus its velocity would overflow.
-    g_spiralSettings.MaxBkColour = INT32_MAX;
+    g_testSpiral.settings.MaxBkColour = INT32_MAX;
     for (int channel = 0; channel < 3; ++channel) {
         g_testSpiral.colour[channel] = INT32_MAX - 100;
         g_testSpiral.colourVelocity[channel] = 255;
     }
-    SeedRandom(1);
+    g_testSpiral.random.seed(1);
     ColourWalk(&g_testSpiral, g_testSpiral.dc);
     EXPECT_EQ(g_testSpiral.colour[0], INT32_MAX);
     EXPECT_LT(g_testSpiral.colourVelocity[0], 0);
@@ -118,14 +118,14 @@ TEST_F(ColourWalkTest, ExtremeMaximaStayDefined) {
     EXPECT_EQ(RecordedOf(Op::CreateBrush).back().args[0], 0xFFFFFF);
 
     // A negative maximum: channels alternate between 0 and the maximum.
-    g_spiralSettings.MaxBkColour = -1000;
+    g_testSpiral.settings.MaxBkColour = -1000;
     for (int i = 0; i < 10; ++i) {
         ColourWalk(&g_testSpiral, g_testSpiral.dc);
         for (int channel = 0; channel < 3; ++channel) {
             ASSERT_TRUE(g_testSpiral.colour[channel] == 0 || g_testSpiral.colour[channel] == -1000);
         }
     }
-    g_spiralSettings.MaxBkColour = INT32_MIN;
+    g_testSpiral.settings.MaxBkColour = INT32_MIN;
     for (int i = 0; i < 10; ++i) ColourWalk(&g_testSpiral, g_testSpiral.dc);
     EXPECT_EQ(SoftRegionsAlive(), 1);
 }

@@ -4,7 +4,7 @@
 #include <set>
 
 #include "framework/command_line.h"
-#include "framework/int_scan.h"
+#include "base/int_scan.h"
 
 namespace {
 

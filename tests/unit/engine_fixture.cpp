@@ -15,17 +15,17 @@ SpiralState g_testSpiral;
 
 void UseDefaultSettings() {
     for (int row = 0; row < kSettingsRows; ++row) {
-        ApplyDialogValue(row, kSettingDefinitions[row].defaultValue);
+        ApplyDialogValue(&g_testSpiral.settings, row, kSettingDefinitions[row].defaultValue);
     }
-    g_spiralSettings.ActiveConfig = 1;
+    g_testSpiral.settings.ActiveConfig = 1;
 }
 
 void EngineTest::SetUp() {
-    UseDefaultSettings();
+    DeleteDrawLock(g_testSpiral.lock);  // some tests set up again within one test
     g_testSpiral = SpiralState{};
+    UseDefaultSettings();
     g_testSpiral.window = kTestWindow;
-    g_testSpiral.settings = &g_spiralSettings;
-    g_testSpiral.random = &ProcessRandom();
+    g_testSpiral.lock = CreateDrawLock();
     HostTimersReset();
     SoftSurfaceInit(&surface, LOGICAL_WIDTH, LOGICAL_HEIGHT);
     Recorded().clear();
@@ -33,19 +33,20 @@ void EngineTest::SetUp() {
 
 void EngineTest::TearDown() {
     if (created) SpiralRelease(&g_testSpiral);
+    DeleteDrawLock(g_testSpiral.lock);
+    g_testSpiral.lock = nullptr;
     Recorded().clear();
 }
 
 void EngineTest::Create(uint32_t seed) {
-    SeedRandom(seed);
+    g_testSpiral.random.seed(seed);
     SpiralCreate(&g_testSpiral, kTestWindow, SoftSurfaceContext(&surface), &kRecordingDrawOps);
     created = true;
     Recorded().clear();
 }
 
 void EngineTest::Place(int32_t cx, int32_t cy, float angleOffset) {
-    DeleteDrawLock(g_testSpiral.lock);  // placed again within one test
-    g_testSpiral.lock = CreateDrawLock();
+    if (created) SpiralRelease(&g_testSpiral);  // placed again within one test
     g_testSpiral.width = LOGICAL_WIDTH;
     g_testSpiral.height = LOGICAL_HEIGHT;
     g_testSpiral.dc = SoftSurfaceContext(&surface);
@@ -69,9 +70,9 @@ uint32_t SeedForSource(int32_t x, int32_t y) {
 }
 
 int DrawsMadeBy(uint32_t seed, const std::function<void()>& action) {
-    SeedRandom(seed);
+    g_testSpiral.random.seed(seed);
     action();
-    const int32_t next = RandomNext();
+    const int32_t next = static_cast<int32_t>(g_testSpiral.random());
     std::minstd_rand reference(seed);
     for (int n = 0; n < 100000; ++n) {
         if (static_cast<int32_t>(reference()) == next) return n;

@@ -39,7 +39,8 @@ void UseDefaultSettings();
 // A seed whose first two numbers pick the source point (x, y) of a step.
 uint32_t SeedForSource(int32_t x, int32_t y);
 
-// How many numbers the action draws from the generator, seeded with seed.
+// How many numbers the action draws from the test spiral's generator, seeded
+// with seed.
 int DrawsMadeBy(uint32_t seed, const std::function<void()>& action);
 
 // The n-th number (from 0) of the generator seeded with seed.

@@ -46,8 +46,8 @@ constexpr int64_t kRegionLimit = 32767;
 class ExtremeSettings : public EngineTest, public ::testing::WithParamInterface<Extreme> {};
 
 TEST_P(ExtremeSettings, DrawingAndWanderingStayDefinedAndBounded) {
-    ApplyDialogValue(GetParam().row, GetParam().value);
-    if (GetParam().row != ROW_COL_CHANGE_PER) ApplyDialogValue(ROW_COL_CHANGE_PER, 1);
+    ApplyDialogValue(&g_testSpiral.settings, GetParam().row, GetParam().value);
+    if (GetParam().row != ROW_COL_CHANGE_PER) ApplyDialogValue(&g_testSpiral.settings, ROW_COL_CHANGE_PER, 1);
     PaintTestPicture(&surface);
     Create(99);
     const int regionsAlive = SoftRegionsAlive();
@@ -92,20 +92,20 @@ INSTANTIATE_TEST_SUITE_P(Each, ExtremeSettings, ::testing::ValuesIn(kExtremes),
 class ExtremeBlocks : public EngineTest {};
 
 TEST_F(ExtremeBlocks, NegativeResolutionPassesNegativeExtentsForTheSurfaceToTreatAsGdiDoes) {
-    ApplyDialogValue(ROW_RESOLUTION, -6);
+    ApplyDialogValue(&g_testSpiral.settings, ROW_RESOLUTION, -6);
     Place(400, 300, 0.0f);
     g_testSpiral.clearing = 0;
-    SeedRandom(SeedForSource(407, 280));
+    g_testSpiral.random.seed(SeedForSource(407, 280));
     SpiralStep(&g_testSpiral, g_testSpiral.dc);
     EXPECT_EQ(Describe(RecordedOf(Op::CopyBlock).at(0)), "CopyBlock(403, 288, -6, -6, 407, 280)");
 }
 
 TEST_F(ExtremeBlocks, HugeJitterAndPullAreClampedNotWrapped) {
-    g_spiralSettings.Randomness = INT32_MAX;
-    g_spiralSettings.Gradient = INT32_MIN;
+    g_testSpiral.settings.Randomness = INT32_MAX;
+    g_testSpiral.settings.Gradient = INT32_MIN;
     Place(400, 300, 0.0f);
     g_testSpiral.clearing = 0;
-    SeedRandom(3);
+    g_testSpiral.random.seed(3);
     for (int i = 0; i < 200; ++i) SpiralStep(&g_testSpiral, g_testSpiral.dc);
     int clampedHigh = 0, clampedLow = 0;
     for (const RecordedCall& copy : RecordedOf(Op::CopyBlock)) {

@@ -80,7 +80,7 @@ TEST_F(FeedRegion, IsMadeDeletingTheOldOneAndUnitingEachCornerInTurn) {
 }
 
 TEST_F(FeedRegion, ANegativeTurnMirrorsTheFigure) {
-    const float reversed = static_cast<float>(-2.0 * g_spiralSettings.DeltaTheta);
+    const float reversed = static_cast<float>(-2.0 * g_testSpiral.settings.DeltaTheta);
     Build(400, 300, reversed);
     const std::vector<Triangle> expected = {
         {800, 0, 311, 0, 800, 50},
@@ -105,7 +105,7 @@ TEST_F(FeedRegion, LegsFollowTheCentre) {
 }
 
 TEST_F(FeedRegion, SmallResolutionKeepsTheMarginOfFiveOnTheFirstLegsOnly) {
-    ApplyDialogValue(ROW_RESOLUTION, 3);
+    ApplyDialogValue(&g_testSpiral.settings, ROW_RESOLUTION, 3);
     Build(400, 300, 0.0f);
     const Legs legs = LegsOf(Triangles());
     EXPECT_EQ(legs.lt, 484);
@@ -113,7 +113,7 @@ TEST_F(FeedRegion, SmallResolutionKeepsTheMarginOfFiveOnTheFirstLegsOnly) {
 }
 
 TEST_F(FeedRegion, NoTurnGivesStripsAlongTheEdges) {
-    ApplyDialogValue(ROW_DELTA_THETA, 0);
+    ApplyDialogValue(&g_testSpiral.settings, ROW_DELTA_THETA, 0);
     Build(400, 300, 0.0f);
     const Legs legs = LegsOf(Triangles());
     EXPECT_EQ(legs.lt, 801);
@@ -127,7 +127,7 @@ TEST_F(FeedRegion, NoTurnGivesStripsAlongTheEdges) {
 }
 
 TEST_F(FeedRegion, AnOutwardPushGivesASquareAtTheMiddle) {
-    g_spiralSettings.Gradient = -1;
+    g_testSpiral.settings.Gradient = -1;
     for (const auto& [cx, angle] : {std::pair<int32_t, float>{400, 0.0f}, {330, -0.2f}, {470, 0.1f}}) {
         Build(cx, 300, angle);
         const std::vector<RecordedCall> rects = RecordedOf(Op::CreateRect);
@@ -137,7 +137,7 @@ TEST_F(FeedRegion, AnOutwardPushGivesASquareAtTheMiddle) {
         EXPECT_TRUE(kSoftDrawOps.pointInRegion(g_testSpiral.feedRegion, 409, 309));
         EXPECT_FALSE(kSoftDrawOps.pointInRegion(g_testSpiral.feedRegion, 410, 300));
     }
-    g_spiralSettings.Resolution = 0;
+    g_testSpiral.settings.Resolution = 0;
     Build(400, 300, 0.0f);
     for (int y = 290; y < 320; ++y) {
         for (int x = 390; x < 420; ++x) {

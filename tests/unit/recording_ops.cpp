@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "base/draw_lock.h"
 #include "effect/effect_platform_host.h"
 
 namespace {
@@ -23,7 +24,7 @@ const char* Name(Op op) {
 }
 
 void Log(Op op, std::vector<int64_t> args, DrawRegion region = nullptr, DrawRegion other = nullptr) {
-    Recorded().push_back(RecordedCall{op, std::move(args), region, other, HostDrawLockHeld()});
+    Recorded().push_back(RecordedCall{op, std::move(args), region, other, DrawLocksHeldHere() > 0});
 }
 
 int64_t BrushColour(DrawBrush brush) {

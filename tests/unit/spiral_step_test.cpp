@@ -23,7 +23,7 @@ protected:
 
     // One step from the given source; returns the block copy it made.
     std::vector<int64_t> StepFrom(int32_t x, int32_t y) {
-        SeedRandom(SeedForSource(x, y));
+        g_testSpiral.random.seed(SeedForSource(x, y));
         Recorded().clear();
         SpiralStep(&g_testSpiral, g_testSpiral.dc);
         const std::vector<RecordedCall> copies = RecordedOf(Op::CopyBlock);
@@ -65,21 +65,21 @@ TEST_F(SpiralStepTest, TheAngleOfPointsStraightAboveAndBelowUsesTheTenDigitConst
     // Straight above: 4.712388981.
     EXPECT_EQ(StepFrom(400, 280), (std::vector<int64_t>{400, 289, 10, 10, 400, 280}));
     // With no pull the centre's block stays on the centre.
-    g_spiralSettings.Gradient = 0;
+    g_testSpiral.settings.Gradient = 0;
     EXPECT_EQ(StepFrom(400, 300), (std::vector<int64_t>{400, 300, 1, 1, 400, 300}));
 }
 
 TEST_F(SpiralStepTest, JitterShiftsTheDestinationByMinusRandomnessUpToRandomnessMinusOne) {
     std::set<int64_t> seenX, seenY;
     for (uint32_t seed = 1; seed <= 40; ++seed) {
-        g_spiralSettings.Randomness = 2;
-        SeedRandom(seed);
+        g_testSpiral.settings.Randomness = 2;
+        g_testSpiral.random.seed(seed);
         Recorded().clear();
         SpiralStep(&g_testSpiral, g_testSpiral.dc);
         const std::vector<int64_t> jittered = RecordedOf(Op::CopyBlock).at(0).args;
 
         // The same source without jitter.
-        g_spiralSettings.Randomness = 0;
+        g_testSpiral.settings.Randomness = 0;
         const std::vector<int64_t> plain =
             StepFrom(static_cast<int32_t>(jittered[4]), static_cast<int32_t>(jittered[5]));
         ASSERT_EQ(plain.size(), 6u);
@@ -102,7 +102,7 @@ TEST_F(SpiralStepTest, DrawsTwoNumbersOrFourWithJitter) {
     // x then y: the first two numbers are the source, as the region test of
     // the clearing phase shows.
     g_testSpiral.clearing = 1;
-    SeedRandom(77);
+    g_testSpiral.random.seed(77);
     Recorded().clear();
     SpiralStep(&g_testSpiral, g_testSpiral.dc);
     const RecordedCall& test = Recorded().at(0);
@@ -111,17 +111,17 @@ TEST_F(SpiralStepTest, DrawsTwoNumbersOrFourWithJitter) {
     EXPECT_EQ(test.args[1], NthRandom(77, 1) % 599);
 
     EXPECT_EQ(DrawsMadeBy(77, [] { SpiralStep(&g_testSpiral, g_testSpiral.dc); }), 2);
-    g_spiralSettings.Randomness = 3;
+    g_testSpiral.settings.Randomness = 3;
     EXPECT_EQ(DrawsMadeBy(77, [] { SpiralStep(&g_testSpiral, g_testSpiral.dc); }), 4);
 }
 
 TEST_F(SpiralStepTest, WhileClearingASourceInTheFeedRegionIsBlackedOutWithoutJitter) {
-    g_spiralSettings.Randomness = 2;
+    g_testSpiral.settings.Randomness = 2;
     g_testSpiral.clearing = 1;
     const uint32_t seed = SeedForSource(5, 5);  // inside the top-left triangle
     EXPECT_EQ(DrawsMadeBy(seed, [] { SpiralStep(&g_testSpiral, g_testSpiral.dc); }), 2);
 
-    SeedRandom(seed);
+    g_testSpiral.random.seed(seed);
     Recorded().clear();
     SpiralStep(&g_testSpiral, g_testSpiral.dc);
     ASSERT_EQ(Recorded().size(), 2u);
@@ -130,7 +130,7 @@ TEST_F(SpiralStepTest, WhileClearingASourceInTheFeedRegionIsBlackedOutWithoutJit
 
     // After the first colour change the same source is copied.
     g_testSpiral.clearing = 0;
-    SeedRandom(seed);
+    g_testSpiral.random.seed(seed);
     Recorded().clear();
     SpiralStep(&g_testSpiral, g_testSpiral.dc);
     ASSERT_EQ(RecordedOf(Op::CopyBlock).size(), 1u);
@@ -142,12 +142,12 @@ TEST_F(SpiralStepTest, WhileClearingASourceInTheFeedRegionIsBlackedOutWithoutJit
 }
 
 TEST_F(SpiralStepTest, ResolutionZeroCopiesNothing) {
-    g_spiralSettings.Resolution = 0;
-    g_spiralSettings.ColChangePer = 1 << 30;  // no colour change in this run
+    g_testSpiral.settings.Resolution = 0;
+    g_testSpiral.settings.ColChangePer = 1 << 30;  // no colour change in this run
     BuildFeedRegion(&g_testSpiral);
     PaintTestPicture(&surface);
     const uint64_t before = PixelHash(surface);
-    SeedRandom(5);
+    g_testSpiral.random.seed(5);
     Recorded().clear();
     for (int i = 0; i < 5; ++i) DrawSpiral(&g_testSpiral);
     for (const RecordedCall& copy : RecordedOf(Op::CopyBlock)) {
@@ -161,18 +161,18 @@ TEST_F(SpiralStepTest, ResolutionZeroCopiesNothing) {
 class DrawSpiralTest : public EngineTest {};
 
 TEST_F(DrawSpiralTest, MakesAThousandStepsEachUnderTheLock) {
-    g_spiralSettings.ColChangePer = 1 << 30;
+    g_testSpiral.settings.ColChangePer = 1 << 30;
     Create(11);
     DrawSpiral(&g_testSpiral);
     const std::vector<RecordedCall> tests = RecordedOf(Op::PointInRegion);
     EXPECT_EQ(tests.size(), 1000u);
     for (const RecordedCall& call : Recorded()) ASSERT_TRUE(call.lockHeld) << Describe(call);
     EXPECT_EQ(g_testSpiral.stepCount, 1000);
-    EXPECT_FALSE(HostDrawLockHeld());
+    EXPECT_FALSE((DrawLocksHeldHere() > 0));
 }
 
 TEST_F(DrawSpiralTest, ChangesColourEveryColChangePerSteps) {
-    ApplyDialogValue(ROW_COL_CHANGE_PER, 2);  // 2000 steps
+    ApplyDialogValue(&g_testSpiral.settings, ROW_COL_CHANGE_PER, 2);  // 2000 steps
     Create(12);
     DrawSpiral(&g_testSpiral);
     EXPECT_TRUE(RecordedOf(Op::FillRegion).empty());
@@ -190,7 +190,7 @@ TEST_F(DrawSpiralTest, ChangesColourEveryColChangePerSteps) {
 TEST_F(DrawSpiralTest, AColChangePerOfZeroOrLessChangesColourAfterEveryStep) {
     for (int32_t period : {0, -5, INT32_MIN}) {
         SetUp();
-        g_spiralSettings.ColChangePer = period;
+        g_testSpiral.settings.ColChangePer = period;
         Create(13);
         DrawSpiral(&g_testSpiral);
         EXPECT_EQ(RecordedOf(Op::FillRegion).size(), 1000u) << period;
@@ -201,7 +201,7 @@ TEST_F(DrawSpiralTest, AColChangePerOfZeroOrLessChangesColourAfterEveryStep) {
 
 TEST_F(DrawSpiralTest, AFixedSeedDrawsAFixedPicture) {
     // Pins the whole renderer: engine and software surface together.
-    ApplyDialogValue(ROW_COL_CHANGE_PER, 3);
+    ApplyDialogValue(&g_testSpiral.settings, ROW_COL_CHANGE_PER, 3);
     PaintTestPicture(&surface);
     Create(2024);
     for (int i = 0; i < 40; ++i) {

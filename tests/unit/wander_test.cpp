@@ -32,7 +32,7 @@ TEST_F(WanderTest, APickDrawsBandPositionBaseOffsetAndToggleInThatOrder) {
         g_testSpiral.direction = 1;
         SpiralPoint point{};
         float offset = 99.0f;
-        SeedRandom(seed);
+        g_testSpiral.random.seed(seed);
         PickTarget(&g_testSpiral, &point, &offset);
         EXPECT_EQ(point.x, 325 + NthRandom(seed, 0) % 150);
         EXPECT_EQ(point.y, 300);
@@ -40,7 +40,7 @@ TEST_F(WanderTest, APickDrawsBandPositionBaseOffsetAndToggleInThatOrder) {
         const bool toggled = NthRandom(seed, 2) % 5 == 0;
         EXPECT_EQ(g_testSpiral.direction, toggled ? 0 : 1);
         const double base = tenths * 0.1 * kDegree;
-        const double expected = toggled ? base - 2.0 * g_spiralSettings.DeltaTheta : base;
+        const double expected = toggled ? base - 2.0 * g_testSpiral.settings.DeltaTheta : base;
         EXPECT_NEAR(offset, expected, 1e-7) << "seed " << seed;
         EXPECT_EQ(DrawsMadeBy(seed, [] {
                       SpiralPoint p;
@@ -59,9 +59,9 @@ TEST_F(WanderTest, TurnAnglesOfForwardAndReversedPicks) {
         g_testSpiral.direction = 1;
         SpiralPoint point;
         float offset;
-        SeedRandom(seed);
+        g_testSpiral.random.seed(seed);
         PickTarget(&g_testSpiral, &point, &offset);
-        const double turn = (g_spiralSettings.DeltaTheta + offset) / kDegree;
+        const double turn = (g_testSpiral.settings.DeltaTheta + offset) / kDegree;
         const int tenths = static_cast<int>(NthRandom(seed, 1) % 10) - 5;
         if (g_testSpiral.direction == 1 && tenths == 4) {
             EXPECT_NEAR(turn, 5.1, 1e-5);
@@ -76,12 +76,12 @@ TEST_F(WanderTest, TurnAnglesOfForwardAndReversedPicks) {
 }
 
 TEST_F(WanderTest, WithoutTurningTheDirectionChangesNothingVisible) {
-    ApplyDialogValue(ROW_DELTA_THETA, 0);
+    ApplyDialogValue(&g_testSpiral.settings, ROW_DELTA_THETA, 0);
     for (uint32_t seed = 1; seed <= 50; ++seed) {
         g_testSpiral.direction = 0;
         SpiralPoint point;
         float offset;
-        SeedRandom(seed);
+        g_testSpiral.random.seed(seed);
         PickTarget(&g_testSpiral, &point, &offset);
         const int tenths = static_cast<int>(NthRandom(seed, 1) % 10) - 5;
         EXPECT_FLOAT_EQ(offset, static_cast<float>(tenths / 10.0 * (1.0 / 180.0) * 3.141592654));
@@ -94,8 +94,8 @@ TEST_F(WanderTest, AReversalGlidesFortyEightTicksAtTheDefaultSpeed) {
         int ticks;
     };
     for (const Case& c : {Case{94, 48}, Case{20, 10}, Case{255, 128}}) {
-        ApplyDialogValue(ROW_DELTA_THETA, c.dialog);
-        const float reversed = static_cast<float>(0.0 - 2.0 * g_spiralSettings.DeltaTheta);
+        ApplyDialogValue(&g_testSpiral.settings, ROW_DELTA_THETA, c.dialog);
+        const float reversed = static_cast<float>(0.0 - 2.0 * g_testSpiral.settings.DeltaTheta);
         Place(400, 300, 0.0f);
         g_testSpiral.targetCentre = g_testSpiral.centre;
         g_testSpiral.targetAngleOffset = reversed;
@@ -112,8 +112,8 @@ TEST_F(WanderTest, AReversalGlidesFortyEightTicksAtTheDefaultSpeed) {
 TEST_F(WanderTest, AGlideEndsWhereAStepNoLongerMovesTheOffset) {
     // At the 32-bit limit a reversed offset lies so far out that 0.2 degree
     // is below the float's resolution there: the glide takes the target.
-    ApplyDialogValue(ROW_DELTA_THETA, INT32_MAX);
-    const float reversed = static_cast<float>(0.0 - 2.0 * g_spiralSettings.DeltaTheta);
+    ApplyDialogValue(&g_testSpiral.settings, ROW_DELTA_THETA, INT32_MAX);
+    const float reversed = static_cast<float>(0.0 - 2.0 * g_testSpiral.settings.DeltaTheta);
     Place(400, 300, reversed);
     g_testSpiral.targetCentre = SpiralPoint{410, 300};
     g_testSpiral.targetAngleOffset = 0.0f;
@@ -147,7 +147,7 @@ TEST_F(WanderTest, EachGlideTickRebuildsTheRegionUnderTheLock) {
     const std::vector<RecordedCall> triangles = RecordedOf(Op::CreateTriangle);
     ASSERT_EQ(triangles.size(), 4u);
     for (const RecordedCall& call : Recorded()) EXPECT_TRUE(call.lockHeld) << Describe(call);
-    EXPECT_FALSE(HostDrawLockHeld());
+    EXPECT_FALSE((DrawLocksHeldHere() > 0));
 }
 
 TEST_F(WanderTest, CreationPicksTheStartThenStartsTheCountdown) {
@@ -238,12 +238,12 @@ TEST_F(ParameterTest, RowsChangeSettingsLiveAndRebuildWhereTheRegionDependsOnThe
         EXPECT_EQ(RecordedOf(Op::CreateTriangle).size(), c.rebuilds ? 4u : 0u) << c.index;
         for (const RecordedCall& call : Recorded()) EXPECT_TRUE(call.lockHeld);
     }
-    EXPECT_EQ(g_spiralSettings.MaxBkColour, 38400);
-    EXPECT_EQ(g_spiralSettings.ColChangePer, 7000);
-    EXPECT_EQ(g_spiralSettings.DeltaTheta, AngleFromDialog(95));
-    EXPECT_EQ(g_spiralSettings.Gradient, 12);
-    EXPECT_EQ(g_spiralSettings.Randomness, 4);
-    EXPECT_EQ(g_spiralSettings.Resolution, 20);
+    EXPECT_EQ(g_testSpiral.settings.MaxBkColour, 38400);
+    EXPECT_EQ(g_testSpiral.settings.ColChangePer, 7000);
+    EXPECT_EQ(g_testSpiral.settings.DeltaTheta, AngleFromDialog(95));
+    EXPECT_EQ(g_testSpiral.settings.Gradient, 12);
+    EXPECT_EQ(g_testSpiral.settings.Randomness, 4);
+    EXPECT_EQ(g_testSpiral.settings.Resolution, 20);
 }
 
 TEST_F(ParameterTest, ANewSpeedForgetsTheOffsetButNotTheCentreGlide) {

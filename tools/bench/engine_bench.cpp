@@ -37,14 +37,17 @@ void Paint(SoftSurface* s) {
 SpiralState g_benchSpiral;
 
 void Start(SoftSurface* surface, const DrawOps* ops) {
-    for (int row = 0; row < kSettingsRows; ++row) {
-        ApplyDialogValue(row, kSettingDefinitions[row].defaultValue);
-    }
+    static DrawLock* const lock = CreateDrawLock();  // for the whole run
+    if (lock == nullptr) std::abort();
     g_benchSpiral = SpiralState{};
+    for (int row = 0; row < kSettingsRows; ++row) {
+        ApplyDialogValue(&g_benchSpiral.settings, row, kSettingDefinitions[row].defaultValue);
+    }
+    g_benchSpiral.random.seed(1996);
+    g_benchSpiral.lock = lock;
     HostTimersReset();
     Paint(surface);
     static int window;
-    SeedRandom(1996);
     SpiralCreate(&g_benchSpiral, &window, SoftSurfaceContext(surface), ops);
 }
 

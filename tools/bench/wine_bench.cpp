@@ -38,6 +38,15 @@ struct Copy {
 };
 
 std::atomic<long> g_drawCalls{0};
+// The draw worker of the host being measured, seen as the host starts it.
+std::atomic<HANDLE> g_worker{nullptr};
+
+HANDLE StartAndNoteWorker(LPTHREAD_START_ROUTINE routine, LPVOID parameter) {
+    DWORD threadId = 0;
+    HANDLE thread = CreateThread(nullptr, 0, routine, parameter, 0, &threadId);
+    g_worker = thread;
+    return thread;
+}
 std::vector<Copy> g_recorded;
 size_t g_recordLimit = 0;
 
@@ -108,26 +117,26 @@ void PrepareHost(HWND parent, const char* name, int32_t stepsPerSecond) {
     // Each run registers a class of its own: a name registered before would
     // make RunHost fail.
     static int runs = 0;
-    SaverCallbacks& saver = g_saverCallbacks;
-    saver.instance = GetModuleHandleA(nullptr);
-    saver.previousInstance = nullptr;
-    saver.sectionName = std::string("Screen Saver.") + name + std::to_string(++runs);
-    saver.saverName = saver.sectionName.c_str() + 13;
-    saver.saverWindowProc = SpiralWindowProc;
-    saver.previewWindowProc = SpiralWindowProc;
-    saver.drawCallback = CountedDraw;
-    saver.drawRateCallback = SpiralDrawCallsPerSecond;
-    saver.workerThawCallback = ThawSpiralWorker;
-    saver.parentWindow = parent;
+    static std::string saverName;
+    saverName = name + std::to_string(++runs);
+    SaverDescription bench;
+    bench.saverName = saverName.c_str();
+    bench.saverWindowProc = SpiralWindowProc;
+    bench.previewWindowProc = SpiralWindowProc;
+    bench.drawCallback = CountedDraw;
+    bench.drawRateCallback = SpiralDrawCallsPerSecond;
+    SetSaverCallbacks(bench, GetModuleHandleA(nullptr), nullptr, parent);
+    g_startWorker = StartAndNoteWorker;
     g_spiralSettings.StepsPerSecond = stepsPerSecond;
     HostWindow = nullptr;
+    g_worker = nullptr;
     g_drawCalls = 0;
 }
 
 // Waits for the host's window and worker: false, having said so, if they do
 // not come within 10 s or the host has already ended.
 bool WaitForHost(const char* name, const std::atomic<bool>& hostEnded) {
-    for (int waited = 0; HostWindow == nullptr || HostWorker(HostWindow) == nullptr; ++waited) {
+    for (int waited = 0; HostWindow == nullptr || g_worker.load() == nullptr; ++waited) {
         if (hostEnded.load() || waited > 10000) {
             std::printf("%-8s the host window or its worker never appeared\n", name);
             return false;
@@ -150,11 +159,11 @@ HostFigures MeasureHost(HostKind kind, HWND parent, double seconds, const char* 
         if (!WaitForHost(name, hostEnded)) return;
         Sleep(500);  // let it settle
         long start = g_drawCalls.load();
-        double cpu0 = ThreadSeconds(HostWorker(HostWindow));
+        double cpu0 = ThreadSeconds(g_worker.load());
         const double t0 = Now();
         Sleep(static_cast<DWORD>(seconds * 1000));
         long end = g_drawCalls.load();
-        double cpu1 = ThreadSeconds(HostWorker(HostWindow));
+        double cpu1 = ThreadSeconds(g_worker.load());
         const double elapsed = Now() - t0;
         figures.stepsPerSecond = (end - start) * double{kStepsPerDrawCall} / elapsed;
         figures.workerShare = (cpu1 - cpu0) / elapsed;
@@ -182,12 +191,15 @@ std::vector<Copy> RecordCopies(HWND window, size_t count) {
     recording.copyBlock = RecordingCopy;
     g_recorded.clear();
     g_recordLimit = count;
-    SeedRandom(1234);
     SpiralState spiral{};
+    spiral.settings = g_spiralSettings;
+    spiral.random.seed(1234);
+    spiral.lock = CreateDrawLock();
     HDC dc = GetMappedDC(window);
     SpiralCreate(&spiral, window, dc, &recording);
     while (g_recorded.size() < count) DrawSpiral(&spiral);
     SpiralRelease(&spiral);
+    DeleteDrawLock(spiral.lock);
     ReleaseDC(window, dc);
     KillTimer(window, TIMER_COUNTDOWN);
     return g_recorded;

@@ -59,6 +59,7 @@ struct Options {
     int gifDelay = 10;
     std::string pngDir;
     bool quiet = false;
+    SpiralSettings settings{};  // the dialog's defaults unless --set
 };
 
 int Usage(const std::string& problem) {
@@ -91,7 +92,7 @@ bool ParseSize(const std::string& text, int32_t* width, int32_t* height) {
 
 // KEY=VALUE for one of the six settings, stored through the same conversion
 // the Options page uses. Any 32-bit value is accepted, as from the file.
-bool ApplySetting(const std::string& text) {
+bool ApplySetting(const std::string& text, SpiralSettings* settings) {
     const size_t equals = text.find('=');
     if (equals == std::string::npos) return false;
     const std::string key = text.substr(0, equals);
@@ -99,7 +100,7 @@ bool ApplySetting(const std::string& text) {
     if (!ParseInteger(text.substr(equals + 1), INT32_MIN, INT32_MAX, &value)) return false;
     for (int row = 0; row < kSettingsRows; ++row) {
         if (key == kSettingDefinitions[row].key) {
-            ApplyDialogValue(row, static_cast<int32_t>(value));
+            ApplyDialogValue(settings, row, static_cast<int32_t>(value));
             return true;
         }
     }
@@ -165,11 +166,10 @@ int main(int argc, char** argv) {
 namespace {
 
 int Render(int argc, char** argv) {
-    for (int row = 0; row < kSettingsRows; ++row) {
-        ApplyDialogValue(row, kSettingDefinitions[row].defaultValue);
-    }
-
     Options options;
+    for (int row = 0; row < kSettingsRows; ++row) {
+        ApplyDialogValue(&options.settings, row, kSettingDefinitions[row].defaultValue);
+    }
     std::vector<std::string> args(argv + 1, argv + argc);
     for (size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i];
@@ -235,7 +235,7 @@ int Render(int argc, char** argv) {
         } else if (name == "--png-dir") {
             if (!take(&options.pngDir) || options.pngDir.empty()) return Usage("--png-dir needs a directory");
         } else if (name == "--set") {
-            if (!take(&text) || !ApplySetting(text)) {
+            if (!take(&text) || !ApplySetting(text, &options.settings)) {
                 return Usage("--set needs KEY=VALUE with a known key and a 32-bit value, not '" + text + "'");
             }
         } else {
@@ -285,9 +285,12 @@ int Render(int argc, char** argv) {
     // The window's creation, as the effect window does it, on a token window.
     static int windowToken;
     EffectWindow window = &windowToken;
-    SeedRandom(options.seed);
     HostTimersReset();
     SpiralState spiral{};
+    spiral.settings = options.settings;
+    spiral.random.seed(options.seed);
+    spiral.lock = CreateDrawLock();
+    if (spiral.lock == nullptr) return Fail("not enough memory for the spiral");
     SpiralCreate(&spiral, window, SoftSurfaceContext(&surface), &kSoftDrawOps);
 
     const int64_t totalSteps = static_cast<int64_t>(std::llround(options.seconds * options.rate));
@@ -332,6 +335,7 @@ int Render(int argc, char** argv) {
         progress.Show(call * 1000, framesWritten, options.frames);
     }
     SpiralRelease(&spiral);
+    DeleteDrawLock(spiral.lock);
     if (gif != nullptr && !GifClose(gif, &error) && ok) {
         ok = false;
         Fail("cannot write '" + options.gif + "': " + error);

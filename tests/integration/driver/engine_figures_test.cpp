@@ -41,8 +41,7 @@ TEST(EngineFigures, StepDestinationsAndGlideLengths) {
     SoftSurfaceInit(&surface, LOGICAL_WIDTH, LOGICAL_HEIGHT);
     SpiralState spiral{};
     spiral.lock = CreateDrawLock();
-    spiral.settings = &g_spiralSettings;
-    spiral.random = &ProcessRandom();
+    spiral.settings = g_spiralSettings;
     spiral.width = LOGICAL_WIDTH;
     spiral.height = LOGICAL_HEIGHT;
     spiral.dc = SoftSurfaceContext(&surface);
@@ -54,9 +53,9 @@ TEST(EngineFigures, StepDestinationsAndGlideLengths) {
     // The centre's own block goes 7 below it; mark it and look.
     surface.pixels[300 * 800 + 400] = 0x00ABCDEF;
     for (uint32_t seed = 1;; ++seed) {
-        SeedRandom(seed);
-        if (RandomMod(799) == 400 && RandomMod(599) == 300) {
-            SeedRandom(seed);
+        spiral.random.seed(seed);
+        if (RandomMod(&spiral.random, 799) == 400 && RandomMod(&spiral.random, 599) == 300) {
+            spiral.random.seed(seed);
             break;
         }
     }
@@ -68,10 +67,10 @@ TEST(EngineFigures, StepDestinationsAndGlideLengths) {
         int ticks;
     };
     for (const Case& c : {Case{94, 48}, Case{20, 10}, Case{255, 128}}) {
-        ApplyDialogValue(ROW_DELTA_THETA, c.dialog);
+        ApplyDialogValue(&spiral.settings, ROW_DELTA_THETA, c.dialog);
         spiral.angleOffset = 0.0f;
         spiral.targetCentre = spiral.centre;
-        spiral.targetAngleOffset = static_cast<float>(-2.0 * g_spiralSettings.DeltaTheta);
+        spiral.targetAngleOffset = static_cast<float>(-2.0 * spiral.settings.DeltaTheta);
         int ticks = 1;
         while (GlideTick(&spiral) != 0 && ticks < 1000) ++ticks;
         EXPECT_EQ(ticks, c.ticks) << "DeltaTheta " << c.dialog;

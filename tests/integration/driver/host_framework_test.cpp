@@ -36,7 +36,7 @@ HANDLE g_drawGate = nullptr;  // when set, each draw call waits for it
 
 void Note(UINT message) {
     std::lock_guard<std::mutex> hold(g_recordMutex);
-    g_records.push_back({message, StopState.load(), g_drawInProgress.load(), g_drawCalls.load()});
+    g_records.push_back({message, StopState(), g_drawInProgress.load(), g_drawCalls.load()});
 }
 
 std::vector<Record> RecordsOf(UINT message) {
@@ -85,15 +85,11 @@ protected:
         static int runNumber = 0;
         // Each run registers its own class names ("HostTest<n>Prev" ...).
         saverName_ = "HostTest" + std::to_string(++runNumber);
-        SaverCallbacks& saver = g_saverCallbacks;
-        saver.instance = GetModuleHandleA(nullptr);
-        saver.previousInstance = nullptr;
-        saver.sectionName = "Screen Saver." + saverName_;
-        saver.saverName = saver.sectionName.c_str() + 13;
-        saver.saverWindowProc = RecordingProc;
-        saver.previewWindowProc = RecordingProc;
-        saver.drawCallback = TestDraw;
-        saver.parentWindow = nullptr;
+        description_.saverName = saverName_.c_str();
+        description_.saverWindowProc = RecordingProc;
+        description_.previewWindowProc = RecordingProc;
+        description_.drawCallback = TestDraw;
+        SetSaverCallbacks(description_, GetModuleHandleA(nullptr), nullptr, nullptr);
         HostWindow = nullptr;
         g_records.clear();
         g_drawCalls = 0;
@@ -114,10 +110,7 @@ protected:
     // Runs the host on this thread while `script` acts from another thread
     // once the host window exists. Returns RunHost's result.
     int RunWithScript(HostKind kind, const std::function<void()>& script) {
-        if (kind == HostKind::Preview) {
-            parent_ = driver::CreateDriverWindow("host parent", 400, 300);
-            g_saverCallbacks.parentWindow = parent_;
-        }
+        if (kind == HostKind::Preview) UseParent();
         std::thread actor([&] {
             if (!WaitUntil([] { return HostWindow != nullptr; })) return;
             script();
@@ -127,7 +120,15 @@ protected:
         return result;
     }
 
+    // The saver as the test has changed it, with a parent of the driver's.
+    void Describe() { SetSaverCallbacks(description_, GetModuleHandleA(nullptr), nullptr, parent_); }
+    void UseParent() {
+        parent_ = driver::CreateDriverWindow("host parent", 400, 300);
+        Describe();
+    }
+
     std::string saverName_;
+    SaverDescription description_;
     HWND parent_ = nullptr;
     const WorkerStarter defaultStarter_ = g_startWorker;
 };
@@ -186,22 +187,44 @@ TEST_F(HostFramework, DestroyingTheParentStopsTheWorker) {
     EXPECT_FALSE(destroys[0].drawInProgress);
 }
 
-TEST_F(HostFramework, AWorkerSuspendedTwiceStillStops) {
-    DWORD counts[2] = {99, 99};
+TEST_F(HostFramework, AWorkerFrozenTwiceStillStops) {
+    long counts[2] = {99, 99};
     int result = RunWithScript(HostKind::Preview, [&counts] {
         WaitUntil([] { return g_drawCalls.load() > 3; });
-        counts[0] = SuspendThread(HostWorker(HostWindow));
-        counts[1] = SuspendThread(HostWorker(HostWindow));
+        counts[0] = FreezeDrawLockWorker(HostDrawLock(HostWindow), true);
+        counts[1] = FreezeDrawLockWorker(HostDrawLock(HostWindow), true);
         PostMessageA(HostWindow, WM_CLOSE, 0, 0);
     });
     EXPECT_EQ(result, 0);
-    EXPECT_EQ(counts[0], 0u);
-    EXPECT_EQ(counts[1], 1u);
+    EXPECT_EQ(counts[0], 0);
+    EXPECT_EQ(counts[1], 1);
     EXPECT_EQ(RecordsOf(WM_DESTROY).size(), 1u);
 }
 
+// Another process may post WM_QUIT to the host's thread: the loop ends with
+// the window up and the worker drawing. The run must still stop the worker
+// and free the effect's state after it, and end with 0.
+TEST_F(HostFramework, AQuitMessageFromOutsideStopsTheWorkerBeforeAnythingGoes) {
+    DWORD hostThread = GetCurrentThreadId();
+    int result = RunWithScript(HostKind::Preview, [hostThread] {
+        WaitUntil([] { return g_drawCalls.load() > 3; });
+        PostThreadMessageA(hostThread, WM_QUIT, 0, 0);
+    });
+    const int callsAtReturn = g_drawCalls.load();
+    Sleep(200);
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(g_drawCalls.load(), callsAtReturn) << "a worker still draws after the run";
+    EXPECT_FALSE(g_drawInProgress.load());
+    std::vector<Record> destroys = RecordsOf(WM_DESTROY);
+    ASSERT_EQ(destroys.size(), 1u);
+    EXPECT_FALSE(destroys[0].drawInProgress);
+    EXPECT_EQ(destroys[0].drawCalls, callsAtReturn);
+    EXPECT_FALSE(IsWindow(HostWindow));
+}
+
 TEST_F(HostFramework, WithoutDrawCallbackTheWindowShowsAndCloses) {
-    g_saverCallbacks.drawCallback = nullptr;
+    description_.drawCallback = nullptr;
+    Describe();
     bool visible = false;
     int result = RunWithScript(HostKind::Preview, [&visible] {
         Sleep(100);
@@ -214,7 +237,8 @@ TEST_F(HostFramework, WithoutDrawCallbackTheWindowShowsAndCloses) {
 }
 
 TEST_F(HostFramework, WithoutWindowProcedureTheDefaultProcedureCloses) {
-    g_saverCallbacks.previewWindowProc = nullptr;
+    description_.previewWindowProc = nullptr;
+    Describe();
     int result = RunWithScript(HostKind::Preview, [] {
         WaitUntil([] { return g_drawCalls.load() > 0; });
         PostMessageA(HostWindow, WM_CLOSE, 0, 0);
@@ -252,8 +276,7 @@ TEST_F(HostFramework, AWorkerThatCannotStartEndsTheRunAtOnce) {
 
 TEST_F(HostFramework, AFailedCreationStartsNoWorker) {
     g_createResult = -1;
-    parent_ = driver::CreateDriverWindow("host parent", 400, 300);
-    g_saverCallbacks.parentWindow = parent_;
+    UseParent();
     EXPECT_EQ(RunHost(HostKind::Preview), -1);
     Sleep(50);
     EXPECT_EQ(g_drawCalls.load(), 0);
@@ -270,8 +293,7 @@ TEST_F(HostFramework, AFailedCreationStartsNoWorker) {
 TEST_F(HostFramework, ADestroyAfterARefusedCreationDoesNotWait) {
     g_createResult = -1;
     g_destroyRefusedCreation = true;
-    parent_ = driver::CreateDriverWindow("host parent", 400, 300);
-    g_saverCallbacks.parentWindow = parent_;
+    UseParent();
     std::atomic<int> result{1};
     // On a thread of its own: its quit message and, before the mend, its
     // endless wait stay there.

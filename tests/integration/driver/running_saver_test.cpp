@@ -114,6 +114,40 @@ TEST_F(PreviewProcess, AWorkerSuspendedTwiceStillStops) {
     EXPECT_EQ(process_.ExitCode(), 0u);
 }
 
+// The sheet suspends a preview as soon as the preview process waits; its
+// first suspend can land while the preview's window is still being made
+// (inside the notification the new child sends its parent). It must count.
+WNDPROC g_parentProc = nullptr;
+LRESULT g_suspendDuringCreation = 99;
+
+LRESULT CALLBACK SuspendingParentProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_PARENTNOTIFY && LOWORD(wParam) == WM_CREATE) {
+        g_suspendDuringCreation = Send(reinterpret_cast<HWND>(lParam), WM_SPIRAL_SUSPEND);
+    }
+    return CallWindowProcA(g_parentProc, window, message, wParam, lParam);
+}
+
+TEST(PreviewStart, ASuspendWhileItsWindowIsMadeCounts) {
+    driver::StoreValue("StepsPerSecond", "0");
+    HWND parent = driver::CreateDriverWindow("suspending parent", 400, 300);
+    g_parentProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(parent, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SuspendingParentProc)));
+    driver::ModuleProcess process;
+    ASSERT_TRUE(process.Start("/p " + std::to_string(reinterpret_cast<UINT_PTR>(parent))));
+    ASSERT_TRUE(process.WaitForIdle(15000));
+    driver::PumpMessagesFor(200);
+    HWND preview = GetWindow(parent, GW_CHILD);
+    ASSERT_NE(preview, nullptr);
+    EXPECT_EQ(g_suspendDuringCreation, 0);
+    EXPECT_LT(driver::BusiestThreadCpuGrowth(process.Id(), 1000), kFrozenMs) << "it draws";
+    EXPECT_EQ(Send(preview, WM_SPIRAL_RESUME), 1);
+    EXPECT_GT(driver::BusiestThreadCpuGrowth(process.Id(), 1000), kDrawingMs);
+    DestroyWindow(parent);
+    EXPECT_TRUE(process.WaitForExit(10000));
+    EXPECT_EQ(process.ExitCode(), 0u);
+    driver::ClearSection();
+}
+
 class FullScreenSaver : public ::testing::Test {
 protected:
     void TearDown() override {

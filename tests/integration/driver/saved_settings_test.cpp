@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "effect/control_messages.h"
+#include "effect/profile.h"
 #include "effect/settings.h"
 #include "framework/saver_main.h"
 #include "resources/resource_ids.h"
@@ -208,7 +209,7 @@ TEST_F(SavedSettings, RegistryValuesAreReadAsTextOnly) {
                        static_cast<DWORD>(c.bytes.size()));
     }
     RegCloseKey(key);
-    g_saverCallbacks.sectionName = driver::kSection;
+    SetProfileSection(driver::kSection);
     LoadSpiralSettings();
     for (const auto& c : cases) {
         int row = 0;

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "effect/profile.h"
 #include "effect/settings.h"
-#include "framework/saver_main.h"
 #include "tests/integration/driver/driver_util.h"
 
 namespace {
@@ -15,7 +15,7 @@ constexpr char kIni[] = "CONTROL.INI";
 class SettingsFile : public ::testing::Test {
 protected:
     void SetUp() override {
-        g_saverCallbacks.sectionName = kSection;
+        SetProfileSection(kSection);
         WritePrivateProfileStringA(kSection, nullptr, nullptr, kIni);  // drop the section
         g_spiralSettings = SpiralSettings{};
     }

@@ -210,9 +210,12 @@ struct Settings {
 
 long RunSpiral(const DrawOps* ops, DrawContext dc, HWND window, uint32_t seed, int calls,
                const Settings& settings) {
-    for (int row = 0; row < kSettingsRows; ++row) ApplyDialogValue(row, settings.values[row]);
     SpiralState spiral{};
-    SeedRandom(seed);
+    for (int row = 0; row < kSettingsRows; ++row) {
+        ApplyDialogValue(&spiral.settings, row, settings.values[row]);
+    }
+    spiral.random.seed(seed);
+    spiral.lock = CreateDrawLock();
     SpiralCreate(&spiral, window, dc, ops);
     bool gliding = false;
     int wait = 3;
@@ -227,6 +230,7 @@ long RunSpiral(const DrawOps* ops, DrawContext dc, HWND window, uint32_t seed, i
         }
     }
     SpiralRelease(&spiral);
+    DeleteDrawLock(spiral.lock);
     return static_cast<long>(calls) * 1000;
 }
 

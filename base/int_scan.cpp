@@ -1,4 +1,4 @@
-#include "framework/int_scan.h"
+#include "base/int_scan.h"
 
 namespace {
 

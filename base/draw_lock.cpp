@@ -1,0 +1,185 @@
+#include "base/draw_lock.h"
+
+#include <atomic>
+#include <chrono>
+#include <new>
+
+#ifdef GYREL_SINGLE_THREADED
+#include <cstdlib>
+#else
+#include <condition_variable>
+#include <mutex>
+#endif
+
+namespace {
+
+#ifdef GYREL_SINGLE_THREADED
+// A build with one thread (the web page) has no waits to make: a condition
+// that does not hold could never come to hold, so such a wait is a fault.
+struct Mutex {
+    void lock() {}
+    void unlock() {}
+};
+struct Condition {
+    template <typename Hold, typename Ready>
+    void wait(Hold&, Ready ready) {
+        if (!ready()) std::abort();
+    }
+    template <typename Hold, typename Duration, typename Ready>
+    bool wait_for(Hold&, Duration, Ready ready) {
+        return ready();  // no other thread can make it true
+    }
+    void notify_all() {}
+};
+#else
+using Mutex = std::mutex;
+using Condition = std::condition_variable;
+#endif
+
+using Hold = std::unique_lock<Mutex>;
+
+enum class Presence { Absent, Started, Gone };
+
+thread_local int t_drawLocksHeld = 0;
+
+}  // namespace
+
+struct DrawLock {
+    // Held only for a few instructions at a time; every field below is
+    // written under it.
+    Mutex mutex;
+    // Signalled on every change that a waiting thread may be waiting for.
+    Condition changed;
+    int waiters = 0;  // threads inside a wait on `changed`
+
+    // Other threads waiting for the lock. The worker reads it between two
+    // steps without the mutex: a want it misses it sees at the next step.
+    std::atomic<int> othersWaiting{0};
+    bool workerHolds = false;
+    bool otherHolds = false;
+    long freezes = 0;
+    bool stopAsked = false;
+    Presence worker = Presence::Absent;
+};
+
+namespace {
+
+// Under the mutex, after a change.
+void Changed(DrawLock* lock) {
+    if (lock->waiters > 0) lock->changed.notify_all();
+}
+
+template <typename Ready>
+void WaitUntil(DrawLock* lock, Hold& hold, Ready ready) {
+    ++lock->waiters;
+    lock->changed.wait(hold, ready);
+    --lock->waiters;
+}
+
+}  // namespace
+
+DrawLock* CreateDrawLock() { return new (std::nothrow) DrawLock; }
+
+void DeleteDrawLock(DrawLock* lock) { delete lock; }
+
+void EnterDrawLock(DrawLock* lock) {
+    Hold hold(lock->mutex);
+    lock->othersWaiting.fetch_add(1, std::memory_order_relaxed);
+    WaitUntil(lock, hold, [lock] { return !lock->workerHolds && !lock->otherHolds; });
+    lock->othersWaiting.fetch_sub(1, std::memory_order_relaxed);
+    lock->otherHolds = true;
+    ++t_drawLocksHeld;
+}
+
+void LeaveDrawLock(DrawLock* lock) {
+    --t_drawLocksHeld;
+    Hold hold(lock->mutex);
+    lock->otherHolds = false;
+    Changed(lock);
+}
+
+long FreezeDrawLockWorker(DrawLock* lock, bool freeze) {
+    // Through the lock, so that the worker is between two steps when the
+    // count rises and meets the freeze as it enters again.
+    DrawLockHold between(lock);
+    Hold hold(lock->mutex);
+    const long previous = lock->freezes;
+    if (freeze) {
+        if (lock->stopAsked || previous >= kMaximumWorkerFreezes) return -1;
+        lock->freezes = previous + 1;
+    } else if (previous > 0) {
+        lock->freezes = previous - 1;
+        Changed(lock);
+    }
+    return previous;
+}
+
+void StopDrawLockWorker(DrawLock* lock) {
+    Hold hold(lock->mutex);
+    lock->stopAsked = true;
+    Changed(lock);
+}
+
+bool DrawLockStopAsked(DrawLock* lock) {
+    Hold hold(lock->mutex);
+    return lock->stopAsked;
+}
+
+void DrawLockWorkerStarting(DrawLock* lock) {
+    Hold hold(lock->mutex);
+    lock->worker = Presence::Started;
+}
+
+void AwaitDrawLockWorkerGone(DrawLock* lock) {
+    Hold hold(lock->mutex);
+    WaitUntil(lock, hold, [lock] { return lock->worker != Presence::Started; });
+}
+
+bool AwaitDrawLockTurn(DrawLock* lock, uint64_t waitUs) {
+    Hold hold(lock->mutex);
+    if (waitUs != 0 && !lock->stopAsked) {
+        auto stopAsked = [lock] { return lock->stopAsked; };
+        ++lock->waiters;
+        if (waitUs == kWaitForStop) {
+            lock->changed.wait(hold, stopAsked);
+        } else {
+            // Whole milliseconds, rounded up: the platform's waits are no
+            // finer, and a wait rounded down to nothing would spin.
+            lock->changed.wait_for(hold, std::chrono::milliseconds((waitUs + 999) / 1000),
+                                   stopAsked);
+        }
+        --lock->waiters;
+    }
+    return !lock->stopAsked;
+}
+
+void EnterDrawLockForWorker(DrawLock* lock) {
+    Hold hold(lock->mutex);
+    WaitUntil(lock, hold, [lock] {
+        return !lock->otherHolds && lock->othersWaiting.load(std::memory_order_relaxed) == 0 &&
+               (lock->freezes == 0 || lock->stopAsked);
+    });
+    lock->workerHolds = true;
+    ++t_drawLocksHeld;
+}
+
+void LeaveDrawLockForWorker(DrawLock* lock) {
+    --t_drawLocksHeld;
+    Hold hold(lock->mutex);
+    lock->workerHolds = false;
+    Changed(lock);
+}
+
+void HandOverDrawLock(DrawLock* lock) {
+    if (lock->othersWaiting.load(std::memory_order_relaxed) == 0) return;
+    LeaveDrawLockForWorker(lock);
+    EnterDrawLockForWorker(lock);
+}
+
+void DrawLockWorkerLeft(DrawLock* lock) {
+    Hold hold(lock->mutex);
+    lock->worker = Presence::Gone;
+    Changed(lock);
+}
+
+int DrawLocksHeldHere() { return t_drawLocksHeld; }
