@@ -37,7 +37,6 @@ int g_creations = 0;
 std::string g_className;
 
 // The preview looks this often for its parent window.
-constexpr UINT_PTR TIMER_PARENT_WATCH = 0xFFFE;
 constexpr UINT kParentWatchPeriodMs = 1000;
 
 // Microseconds on the performance counter, which every Windows since XP has.
@@ -154,7 +153,6 @@ bool CreateHostWindows(HostKind kind) {
         ShowWindow(window, SW_SHOWNORMAL);
         UpdateWindow(window);
         if (i < pictures.size() && pictures[i] != nullptr) PaintStartPicture(window, pictures[i]);
-        if (kind == HostKind::Preview) SetTimer(window, TIMER_PARENT_WATCH, kParentWatchPeriodMs, nullptr);
     }
     DeleteStartPictures(&pictures);
     if (!created) {
@@ -223,6 +221,16 @@ void EndRun() {
     g_hosts.clear();
 }
 
+// A parent ended from outside (its process terminated) takes the preview's
+// window with it, but under Wine no WM_DESTROY reaches the preview: its
+// window and the window's timers are simply gone. So the watch is a timer of
+// the thread, and it ends the run itself.
+void CALLBACK WatchParent(HWND, UINT, UINT_PTR, DWORD) {
+    if (IsWindow(g_saverCallbacks.parentWindow) && IsWindow(HostWindow)) return;
+    AskToStop();
+    PostQuitMessage(0);
+}
+
 }  // namespace
 
 WorkerStarter g_startWorker = StartWorkerThread;
@@ -264,6 +272,8 @@ int RunHost(HostKind kind) {
 
     // Ends when the last window goes, or on a quit message from anywhere
     // (another process may post one); EndRun then finishes the close.
+    const UINT_PTR watch =
+        kind == HostKind::Preview ? SetTimer(nullptr, 0, kParentWatchPeriodMs, WatchParent) : 0;
     g_inMessageLoop = true;
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
@@ -272,6 +282,7 @@ int RunHost(HostKind kind) {
         Sleep(0);  // leave the processor to the workers
     }
     g_inMessageLoop = false;
+    if (watch != 0) KillTimer(nullptr, watch);
     EndRun();
 
     if (kind == HostKind::Saver && workersStarted) {
@@ -326,15 +337,7 @@ LRESULT CALLBACK PreviewHostProc(HWND window, UINT message, WPARAM wParam, LPARA
         case WM_DESTROY:
             HostDestroyStep(window);
             return 0;
-        case WM_TIMER:
-            if (wParam != TIMER_PARENT_WATCH) break;
-            // A parent ended from outside (its process terminated) takes no
-            // window of ours with it; without this the preview would run on
-            // for ever.
-            if (!IsWindow(g_saverCallbacks.parentWindow)) PostMessageA(window, WM_CLOSE, 0, 0);
-            return 0;
         default:
-            break;
+            return CallWindowProcA(ChainedProc, window, message, wParam, lParam);
     }
-    return CallWindowProcA(ChainedProc, window, message, wParam, lParam);
 }

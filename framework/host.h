@@ -68,9 +68,9 @@ void DestroyHostWindows();
 // (input, activation, the password) in front of it.
 LRESULT CALLBACK SaverHostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-// The preview class procedure: the two-stage close, and the end of the run
-// once the parent window has gone without the preview's window hearing of it
-// (a host ended from outside destroys no window of another process).
+// The preview class procedure: the two-stage close and nothing else. (The
+// run also ends once the parent window has gone without the preview's window
+// hearing of it, as when the parent's process is terminated.)
 LRESULT CALLBACK PreviewHostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Whether the window being created is the run's first: the saver reads its

@@ -104,6 +104,25 @@ TEST_F(FrozenPreview, APreviewFrozenAsItStartsIsGivenUpAndEnded) {
     frozen_.clear();
 }
 
+// Windows' display settings end a preview's host with TerminateProcess,
+// which destroys none of the preview's windows: the preview notices that its
+// parent has gone and ends by itself, with 0.
+TEST(OrphanedPreview, EndsWhenItsHostIsTerminated) {
+    driver::ClearSection();
+    driver::SheetSession sheet;
+    ASSERT_TRUE(sheet.Open("/c"));
+    const DWORD previewId = ProcessOf(PagePreview(sheet, kOptions));
+    ASSERT_NE(previewId, 0u);
+    HANDLE preview = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, previewId);
+    ASSERT_NE(preview, nullptr);
+    sheet.Process().Kill();
+    EXPECT_EQ(WaitForSingleObject(preview, 10000), WAIT_OBJECT_0) << "the preview runs on";
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(preview, &code);
+    EXPECT_EQ(code, 0u);
+    CloseHandle(preview);
+}
+
 TEST(SuspendStorm, FromTheFirstMomentAPreviewExists) {
     driver::ClearSection();
     driver::StoreValue("StepsPerSecond", "0");  // a drawing worker shows clearly
