@@ -49,8 +49,6 @@ std::string OwnModulePath() {
     }
 }
 
-// How long a preview may take to answer a control message.
-constexpr UINT kPreviewReplyLimitMs = 3000;
 // How long an ended preview may take to go.
 constexpr DWORD kPreviewEndLimitMs = 5000;
 
@@ -71,28 +69,9 @@ bool WaitUntilPreviewReady(HANDLE process) {
     return false;
 }
 
-// The screen window keeps the handle of the preview process it started.
-HANDLE PreviewProcessOf(HWND screen) {
-    return reinterpret_cast<HANDLE>(GetWindowLongPtrA(screen, GWLP_USERDATA));
-}
-
-bool IsScreenWindow(HWND window) {
-    return window != nullptr && GetWindowLongPtrA(window, GWLP_WNDPROC) ==
-                                    reinterpret_cast<LONG_PTR>(ScreenWindowProc);
-}
-
-// Ends the screen's preview process and waits until it has gone, so that its
-// window has gone too. Reports nothing: the screen stays empty.
-void EndPreview(HWND screen) {
-    HANDLE process = PreviewProcessOf(screen);
-    if (process == nullptr) return;
-    TerminateProcess(process, 0);
-    WaitForSingleObject(process, kPreviewEndLimitMs);
-}
-
-bool PreviewAnswers(HWND preview, UINT message, WPARAM wParam, LPARAM lParam, DWORD_PTR* reply) {
-    return SendMessageTimeoutA(preview, message, wParam, lParam, SMTO_ABORTIFHUNG,
-                               kPreviewReplyLimitMs, reply) != 0;
+// The screen window keeps the line to the preview process it started.
+PreviewLink* LinkOf(HWND screen) {
+    return reinterpret_cast<PreviewLink*>(GetWindowLongPtrA(screen, GWLP_USERDATA));
 }
 
 }  // namespace
@@ -151,41 +130,38 @@ void CreateMonitor(HWND page) {
     UpdateWindow(monitor);
 }
 
-int32_t SendToPreview(HWND preview, UINT message, WPARAM wParam, LPARAM lParam) {
-    DWORD_PTR reply = 0;
-    if (PreviewAnswers(preview, message, wParam, lParam, &reply)) {
-        return static_cast<int32_t>(static_cast<uint32_t>(reply));
-    }
-    HWND screen = GetParent(preview);
-    if (IsScreenWindow(screen)) EndPreview(screen);
-    return -1;
+PreviewLink* FindPagePreview(HWND page) {
+    // The monitor is the page's first child, and the screen window the
+    // monitor's.
+    HWND monitor = GetWindow(page, GW_CHILD);
+    if (monitor == nullptr || GetDlgCtrlID(monitor) != IDC_MONITOR) return nullptr;
+    HWND screen = GetWindow(monitor, GW_CHILD);
+    if (screen == nullptr || GetDlgCtrlID(screen) != IDC_SCREEN) return nullptr;
+    return LinkOf(screen);
 }
 
 LRESULT CALLBACK ScreenWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_CREATE:
+            SetWindowLongPtrA(window, GWLP_USERDATA,
+                              reinterpret_cast<LONG_PTR>(OpenPreviewLink(window)));
             StartPreviewProcess(window);
             return 0;  // the window is made whether or not the preview started
-        case WM_DESTROY: {
+        case WM_DESTROY:
             // The preview's window goes with this one, and destroying it waits
-            // for the preview's answer: a preview that no longer gives one is
-            // ended first.
-            HWND preview = GetWindow(window, GW_CHILD);
-            DWORD_PTR reply = 0;
-            if (preview != nullptr && !PreviewAnswers(preview, WM_NULL, 0, 0, &reply)) {
-                EndPreview(window);
-            }
-            HANDLE process = PreviewProcessOf(window);
-            if (process != nullptr) CloseHandle(process);
+            // for the preview's answer: the link ends a preview that does not
+            // give one at once.
+            ClosePreviewLink(LinkOf(window));
             SetWindowLongPtrA(window, GWLP_USERDATA, 0);
             return 0;
-        }
         default:
             return DefWindowProcA(window, message, wParam, lParam);
     }
 }
 
 void StartPreviewProcess(HWND screen) {
+    PreviewLink* link = LinkOf(screen);
+    if (link == nullptr) return;  // a preview the sheet could not reach
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
 
@@ -200,21 +176,19 @@ void StartPreviewProcess(HWND screen) {
         return;  // no preview: the screen keeps the desktop colour
     }
     CloseHandle(process.hThread);
-    // Kept until the screen window goes, to end a preview that stops answering.
-    SetWindowLongPtrA(screen, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(process.hProcess));
     if (!WaitUntilPreviewReady(process.hProcess)) {
         // Still starting after all this time: a preview that appears later
         // would miss both suspends below. The sheet started it; it ends it.
-        EndPreview(screen);
+        TerminateProcess(process.hProcess, 0);
+        WaitForSingleObject(process.hProcess, kPreviewEndLimitMs);
+        CloseHandle(process.hProcess);
         return;
     }
+    AttachPreviewProcess(link, process.hProcess);
 
     // The preview's worker has been drawing since it started; freeze it twice
     // so that showing the page releases it only as far as ActiveConfig asks.
-    for (int i = 0; i < 2; ++i) {
-        HWND preview = GetWindow(screen, GW_CHILD);
-        if (preview != nullptr) SendToPreview(preview, WM_SPIRAL_SUSPEND);
-    }
+    for (int i = 0; i < 2; ++i) SendToPreview(link, WM_SPIRAL_SUSPEND);
 }
 
 LRESULT CALLBACK MonitorProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

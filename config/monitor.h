@@ -13,6 +13,8 @@
 
 #include <cstdint>
 
+#include "config/preview_link.h"
+
 // Bitmap 3010 with its screen area in the desktop colour; loaded once per run
 // of the sheet, deleted by the sheet when it has closed.
 extern HBITMAP MonitorBitmap;
@@ -24,12 +26,9 @@ void RegisterScreenClass();
 // and returns when the page's preview process is ready and frozen.
 void CreateMonitor(HWND page);
 
-// Sends a control message to a page's preview and returns its reply as a
-// 32-bit value. A preview that does not answer within a few seconds (frozen,
-// hung, or gone) is taken as a failed reply, -1, and the sheet ends its
-// process: the sheet started it, and a window of a process that no longer
-// answers cannot even be destroyed with its parent.
-int32_t SendToPreview(HWND preview, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+// The line to the page's preview process (see preview_link.h), or null when
+// the page has no preview.
+PreviewLink* FindPagePreview(HWND page);
 
 LRESULT CALLBACK ScreenWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void StartPreviewProcess(HWND screen);

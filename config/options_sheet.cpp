@@ -36,12 +36,6 @@ constexpr int kPageCount = 2;
 // range needs.
 constexpr int kFieldTextBuffer = 10;
 
-// A suspend or resume loop ends when the preview's count reaches the hold
-// threshold. A preview that has gone, or that answers nonsense, must not keep
-// the page sending for ever: no real count exceeds the platform's maximum
-// suspend count of 127.
-constexpr int kMaxPreviewSends = 130;
-
 HWND CreateOwnerWindow() {
     // Never shown; it owns the sheet and ends with the process.
     return CreateWindowExA(0, "Static", "MainWnd", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
@@ -122,10 +116,7 @@ void OnDisableActive(HWND page) {
     SendDlgItemMessageA(page, IDC_DISABLE_ACTIVE, BM_SETCHECK,
                         wasChecked ? BST_UNCHECKED : BST_CHECKED, 0);
     g_spiralSettings.ActiveConfig = wasChecked ? 1 : 0;
-    HWND preview = FindPagePreview(page);
-    if (preview != nullptr) {
-        SendToPreview(preview, wasChecked ? WM_SPIRAL_RESUME : WM_SPIRAL_SUSPEND);
-    }
+    SendToPreview(FindPagePreview(page), wasChecked ? WM_SPIRAL_RESUME : WM_SPIRAL_SUSPEND);
     MarkChanged(page);
 }
 
@@ -253,38 +244,16 @@ void ApplySetting(HWND page, int row, int32_t value) {
     if (row < 0 || row >= kSettingsRows) return;
     SettingsTable[row].current = value;
     MarkChanged(page);
-    HWND preview = FindPagePreview(page);
-    if (preview != nullptr) {
-        SendToPreview(preview, WM_SPIRAL_SETPARAM, static_cast<WPARAM>(row),
-                      static_cast<LPARAM>(value));
-    }
+    SendToPreview(FindPagePreview(page), WM_SPIRAL_SETPARAM, static_cast<WPARAM>(row),
+                  static_cast<LPARAM>(value));
     ApplyDialogValue(row, value);
 }
 
-HWND FindPagePreview(HWND page) {
-    // The monitor is the page's first child, the screen window the monitor's,
-    // and the preview's window the screen's.
-    HWND monitor = GetWindow(page, GW_CHILD);
-    if (monitor == nullptr || GetDlgCtrlID(monitor) != IDC_MONITOR) return nullptr;
-    HWND screen = GetWindow(monitor, GW_CHILD);
-    if (screen == nullptr || GetDlgCtrlID(screen) != IDC_SCREEN) return nullptr;
-    return GetWindow(screen, GW_CHILD);
-}
-
 void SyncPagePreview(HWND page, UINT code) {
-    HWND preview = FindPagePreview(page);
-    if (preview == nullptr) return;
     // The hold threshold: a shown page's preview ends one below it, a hidden
     // page's at least one above it.
-    int32_t hold = g_spiralSettings.ActiveConfig != 0 ? 1 : 2;
-    if (code == PSN_SETACTIVE) {
-        for (int sends = 0; sends < kMaxPreviewSends; ++sends) {
-            if (SendToPreview(preview, WM_SPIRAL_RESUME) <= hold) break;
-        }
-    } else if (code == PSN_KILLACTIVE) {
-        for (int sends = 0; sends < kMaxPreviewSends; ++sends) {
-            int32_t before = SendToPreview(preview, WM_SPIRAL_SUSPEND);
-            if (before < 0 || before >= hold) break;
-        }
+    const int32_t hold = g_spiralSettings.ActiveConfig != 0 ? 1 : 2;
+    if (code == PSN_SETACTIVE || code == PSN_KILLACTIVE) {
+        SyncPreview(FindPagePreview(page), hold, code == PSN_SETACTIVE);
     }
 }

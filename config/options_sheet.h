@@ -25,9 +25,6 @@ INT_PTR CALLBACK AboutPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lP
 // button, the page's preview and this process's settings.
 void ApplySetting(HWND page, int row, int32_t value);
 
-// The preview window in the page's monitor, or null when the page has none.
-HWND FindPagePreview(HWND page);
-
 // Freezes (PSN_KILLACTIVE) or releases (PSN_SETACTIVE) the page's preview so
 // that only the shown page's preview draws, and only while ActiveConfig is set.
 void SyncPagePreview(HWND page, UINT code);

@@ -69,6 +69,38 @@ TEST_F(FrozenPreview, TheSheetStaysResponsiveAndEndsIt) {
     }
 }
 
+// The sheet's own thread waits about half a second for a preview at most;
+// the preview is ended only once it has not answered for three seconds.
+TEST_F(FrozenPreview, APageSwitchWaitsAMomentAndABrieflyBusyPreviewIsKept) {
+    const struct {
+        DWORD frozenMs;
+        bool kept;
+    } cases[] = {{1000, true}, {INFINITE, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.kept ? "briefly busy" : "frozen");
+        driver::SheetSession sheet;
+        ASSERT_TRUE(sheet.Open("/c"));
+        const DWORD previewId = ProcessOf(PagePreview(sheet, kOptions));
+        HANDLE preview = OpenProcess(SYNCHRONIZE, FALSE, previewId);
+        ASSERT_NE(preview, nullptr);
+        ASSERT_GT(driver::FreezeProcessThreads(previewId, true), 0);
+        frozen_.insert(previewId);
+        const DWORD start = GetTickCount();
+        sheet.SelectPage(kAbout);
+        EXPECT_LT(GetTickCount() - start, 1500u) << "the sheet waited for its preview";
+        if (c.kept) {
+            driver::PumpMessagesFor(c.frozenMs - (GetTickCount() - start));
+            driver::FreezeProcessThreads(previewId, false);
+            frozen_.erase(previewId);
+        }
+        const bool ended = WaitForSingleObject(preview, 6000) == WAIT_OBJECT_0;
+        EXPECT_EQ(ended, !c.kept);
+        CloseHandle(preview);
+        EXPECT_TRUE(sheet.CloseWith(driver::kOkButton));
+        EXPECT_EQ(sheet.Process().ExitCode(), 0u);
+    }
+}
+
 TEST_F(FrozenPreview, APreviewFrozenAsItStartsIsGivenUpAndEnded) {
     driver::SheetSession sheet;
     std::atomic<bool> watching{true};
