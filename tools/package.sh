@@ -45,9 +45,11 @@ build_tree() {  # name, target, extra cmake arguments...
 }
 build_tree win32 Gyrel -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
 build_tree win64 Gyrel -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake
-CFLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CFLAGS)" \
-CXXFLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
-LDFLAGS=$(dpkg-buildflags --get LDFLAGS) build_tree host gyrel
+export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+build_tree host gyrel \
+    "-DCMAKE_C_FLAGS=$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CFLAGS)" \
+    "-DCMAKE_CXX_FLAGS=$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
+    "-DCMAKE_EXE_LINKER_FLAGS=-s $(dpkg-buildflags --get LDFLAGS)"
 
 rm -rf "$STAGE" "$DIST"
 mkdir -p "$STAGE" "$DIST"
@@ -76,7 +78,9 @@ SRC=$STAGE/deb
 ROOT=$SRC/debian/gyrel
 install -d "$ROOT/DEBIAN" "$ROOT/usr/libexec/xscreensaver" "$ROOT/usr/share/xscreensaver/config" \
     "$ROOT/usr/share/man/man6" "$ROOT/usr/share/doc/gyrel"
-install -m 755 "$TREES/host/gyrel" "$ROOT/usr/libexec/xscreensaver/gyrel"
+# The compiler's notes on itself are of no use to anyone running the hack.
+objcopy --remove-section=.comment "$TREES/host/gyrel" "$ROOT/usr/libexec/xscreensaver/gyrel"
+chmod 755 "$ROOT/usr/libexec/xscreensaver/gyrel"
 install -m 644 x11/gyrel.xml "$ROOT/usr/share/xscreensaver/config/gyrel.xml"
 substitute packaging/debian/gyrel.6x | gzip -9n >"$ROOT/usr/share/man/man6/gyrel.6x.gz"
 install -m 644 packaging/debian/copyright "$ROOT/usr/share/doc/gyrel/copyright"
@@ -93,6 +97,8 @@ chmod 644 "$ROOT/usr/share/man/man6/gyrel.6x.gz" "$ROOT/usr/share/doc/gyrel/chan
 # Depends from the libraries the binary links; the control file from both.
 (cd "$SRC" && dpkg-shlibdeps -Tdebian/gyrel.substvars debian/gyrel/usr/libexec/xscreensaver/gyrel &&
     dpkg-gencontrol -pgyrel -Pdebian/gyrel -Tdebian/gyrel.substvars)
+(cd "$ROOT" && find usr -type f | sort | xargs md5sum >DEBIAN/md5sums)
+chmod 644 "$ROOT/DEBIAN/control" "$ROOT/DEBIAN/md5sums"
 find "$ROOT" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
 ARCH=$(dpkg --print-architecture)
 dpkg-deb --root-owner-group -Zxz --build "$ROOT" "$DIST/gyrel_${VERSION}_$ARCH.deb" >/dev/null

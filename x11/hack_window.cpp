@@ -164,13 +164,17 @@ void HandleEvent(HackWindow* hack, const XEvent& event) {
     }
 }
 
-void HandlePending(HackWindow* hack) {
+// Handles the events already received; returns how many there were.
+int HandlePending(HackWindow* hack) {
+    int handled = 0;
     while (XPending(hack->display) > 0) {
         XEvent event;
         XNextEvent(hack->display, &event);
         HandleEvent(hack, event);
+        ++handled;
     }
     if (XTargetGone()) hack->gone = true;
+    return handled;
 }
 
 }  // namespace
@@ -216,7 +220,9 @@ void CloseHackWindow(HackWindow* hack) {
 }
 
 void WaitForEvents(HackWindow* hack, int stopFd, int64_t timeoutNs) {
-    HandlePending(hack);
+    // Events already here may be what the caller waits for (the window's
+    // first showing): it looks before this waits for more.
+    if (HandlePending(hack) > 0) return;
     XFlush(hack->display);
     if (hack->gone || StopRequested() || XPending(hack->display) > 0) return;
     pollfd fds[2] = {{ConnectionNumber(hack->display), POLLIN, 0}, {stopFd, POLLIN, 0}};

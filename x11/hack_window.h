@@ -42,8 +42,8 @@ bool OpenHackWindow(Display* display, const HackOptions& options, HackWindow* ha
 // Destroys an own window; leaves any other alone.
 void CloseHackWindow(HackWindow* hack);
 
-// Handles the events already received, then waits up to timeoutNs for more
-// (or for a byte on stopFd, if not -1) and handles those.
+// Handles the events already received; if there were none, waits up to
+// timeoutNs for more (or for a byte on stopFd, if not -1) and handles those.
 void WaitForEvents(HackWindow* hack, int stopFd, int64_t timeoutNs);
 
 // Waits, at most a few seconds, until a window manager has shown an own
