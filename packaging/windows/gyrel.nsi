@@ -23,6 +23,8 @@
 Unicode true
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
+; No build dates in the installer: the files get the install time.
+SetDateSave off
 ManifestSupportedOS all
 
 !include LogicLib.nsh
