@@ -6,7 +6,10 @@
 # clang with libFuzzer and the sanitizer runtimes (libclang-rt-14-dev, a
 # mere recommendation of clang's) and llvm-symbolizer (llvm-14) for the fuzz
 # targets, and for the X11 hack Xlib with its extensions library,
-# XScreenSaver (the daemon and its image helper) and xrestop.
+# XScreenSaver (the daemon and its image helper) and xrestop; gdb, with
+# which a hack test stops the hack at a chosen call; for the packages NSIS,
+# Debian's packaging tools and lintian, and chattr (e2fsprogs) for the
+# installer's failed-write test.
 # Safe to run again: when every package is present it only checks and exits.
 set -eu
 
@@ -16,7 +19,8 @@ wine wine32:i386 wine64 fonts-wine \
 xvfb xserver-xephyr x11-utils xdotool imagemagick \
 libgtest-dev googletest libpng-dev libgif-dev \
 clang libclang-rt-14-dev llvm-14 \
-libx11-dev libxext-dev xscreensaver xscreensaver-data xrestop"
+libx11-dev libxext-dev xscreensaver xscreensaver-data xrestop gdb \
+nsis dpkg-dev lintian e2fsprogs"
 
 if [ "$(id -u)" -eq 0 ]; then SUDO=""; else SUDO="sudo"; fi
 

@@ -2,7 +2,8 @@
 # Sets everything up, builds, and runs every test: the host unit tests, a
 # short run of the fuzz targets, then the real module under Wine (32-bit in
 # full, 64-bit smoke tests) inside a private Wine session, and the saver on
-# two monitors in a second session that offers them.
+# two monitors in a second session that offers them; then the packages:
+# the .deb, the installer under Wine, and a second build that must match.
 set -eu
 cd "$(dirname "$0")/.."
 sh tools/bootstrap.sh
@@ -14,4 +15,8 @@ python3 tools/wine_session.py -- sh -c \
      ctest --test-dir build/win64 --output-on-failure -LE two_monitors'
 python3 tools/wine_session.py --monitors 2 -- \
     ctest --test-dir build/win32 --output-on-failure -L two_monitors
+sh tools/package.sh
+python3 tests/package/deb_test.py build/dist
+python3 tools/wine_session.py -- python3 tests/package/installer_test.py build/dist
+python3 tests/package/reproducible_test.py build/dist
 echo "check: all tests passed"

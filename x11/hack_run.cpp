@@ -28,6 +28,9 @@ constexpr int64_t kNsPerMicrosecond = 1000;
 // Beyond the delay, the longest gap between frames that still counts in
 // full towards the steps owed.
 constexpr int64_t kGapAllowanceNs = 250000000;
+// Drawing without a budget, the hack still answers events and a stop this
+// often.
+constexpr int64_t kEventLookNs = 10000000;
 
 int64_t NowNs() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -54,7 +57,10 @@ int DrawFrames(HackWindow* hack, const HackOptions& options, const PixelFormat& 
     if (options.showFps) overlay.Open(display, hack->window, format.PixelOf(0), format.PixelOf(0xFFFFFF));
 
     const int64_t delayNs = options.delayMicroseconds * kNsPerMicrosecond;
-    FrameBudget budget(kHackStepsPerSecond, SpiralStepsPerBatch(), delayNs + kGapAllowanceNs);
+    // Without a budget (--steps-per-second 0) the budget's clock still
+    // tells the wander how much time has passed.
+    const bool unbudgeted = options.stepsPerSecond == 0;
+    FrameBudget budget(unbudgeted ? 1 : options.stepsPerSecond, SpiralStepsPerBatch(), delayNs + kGapAllowanceNs);
     auto put = [&]() {
         format.SurfaceToImage(*surface, image.image());
         image.Put(hack->window, gc);
@@ -63,45 +69,62 @@ int DrawFrames(HackWindow* hack, const HackOptions& options, const PixelFormat& 
         XSync(display, False);
         hack->exposed = false;
     };
-    // A new size or an exposure is answered at once, not at the next frame,
-    // which may be seconds away.
-    auto follow = [&]() {
+    int code = 0;
+    auto ending = [&]() { return code != 0 || hack->gone || StopRequested() || XErrorsPersist(); };
+    // Handles what has come, waiting up to timeoutNs for it. A new size or
+    // an exposure is answered at once, not at the next frame, which may be
+    // seconds away.
+    auto follow = [&](int64_t timeoutNs) {
+        WaitForEvents(hack, stopFd, timeoutNs);
         if (hack->resized) {
             hack->resized = false;
             ResizeKeepingPicture(surface, hack->width, hack->height);
             if (!image.Create(display, hack->visual, hack->depth, surface->width, surface->height)) {
-                return false;
+                code = Fail("not enough memory for a picture of the window");
+                return;
             }
             hack->exposed = true;
         }
         if (hack->exposed && !hack->gone) put();
-        return true;
     };
 
-    int code = 0;
     int64_t last = NowNs();
     put();
-    while (!hack->gone && !StopRequested()) {
-        // Sleep out the delay, and on until a batch of steps is due, so that
-        // a wake-up always has something to draw.
-        const int64_t wakeNs = NowNs() + std::max(delayNs, budget.NsUntilNextBatch());
-        for (int64_t now = NowNs(); now < wakeNs && !hack->gone && !StopRequested(); now = NowNs()) {
-            WaitForEvents(hack, stopFd, wakeNs - now);
-            if (!follow()) {
-                code = Fail("not enough memory for a picture of the window");
-                break;
-            }
+    while (!ending()) {
+        int64_t batches = 0;
+        if (unbudgeted) {
+            // As many batches as the delay holds, at least one, with events
+            // and a stop looked at between them.
+            const int64_t due = NowNs() + delayNs;
+            int64_t nextLook = NowNs() + kEventLookNs;
+            do {
+                SpiralDriverDrawBatch();
+                ++batches;
+                if (NowNs() >= nextLook) {
+                    follow(0);
+                    nextLook = NowNs() + kEventLookNs;
+                }
+            } while (NowNs() < due && !ending());
+        } else {
+            // Sleep out the delay, and on until a batch of steps is due, so
+            // that a wake-up always has something to draw.
+            const int64_t wakeNs = NowNs() + std::max(delayNs, budget.NsUntilNextBatch());
+            for (int64_t now = NowNs(); now < wakeNs && !ending(); now = NowNs()) follow(wakeNs - now);
         }
-        if (code != 0 || hack->gone || StopRequested()) break;
+        if (ending()) break;
 
         const int64_t now = NowNs();
         const FrameBudget::Share share = budget.Take(now - last);
         last = now;
-        for (int64_t i = 0; i < share.batches; ++i) SpiralDriverDrawBatch();
+        if (!unbudgeted) {
+            batches = share.batches;
+            for (int64_t i = 0; i < batches; ++i) SpiralDriverDrawBatch();
+        }
         SpiralDriverAdvanceClock(share.milliseconds);
-        if (options.showFps) overlay.Count(share.batches * SpiralStepsPerBatch(), now);
-        if (share.batches > 0) put();
+        if (options.showFps) overlay.Count(batches * SpiralStepsPerBatch(), now);
+        if (batches > 0) put();
     }
+    if (XErrorsPersist()) code = 1;
     image.Release();
     XFreeGC(display, gc);
     overlay.Close();

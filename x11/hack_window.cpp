@@ -27,8 +27,43 @@ std::string Hex(unsigned long id) {
 }
 
 bool UsableVisual(const Visual* visual) {
-    return visual != nullptr && (visual->c_class == TrueColor || visual->c_class == DirectColor) &&
-           visual->red_mask != 0 && visual->green_mask != 0 && visual->blue_mask != 0;
+    return visual != nullptr && visual->c_class == TrueColor && visual->red_mask != 0 &&
+           visual->green_mask != 0 && visual->blue_mask != 0;
+}
+
+const char* VisualClassName(int c_class) {
+    switch (c_class) {
+        case StaticGray: return "StaticGray";
+        case GrayScale: return "GrayScale";
+        case StaticColor: return "StaticColor";
+        case PseudoColor: return "PseudoColor";
+        case DirectColor: return "DirectColor";
+        default: return "TrueColor";
+    }
+}
+
+// The screen's default visual where that is TrueColor; else its deepest
+// TrueColor visual; null if it has none.
+Visual* ChooseOwnVisual(Display* display, int screen, int* depth) {
+    Visual* fallback = DefaultVisual(display, screen);
+    if (UsableVisual(fallback)) {
+        *depth = DefaultDepth(display, screen);
+        return fallback;
+    }
+    XVisualInfo wanted{};
+    wanted.screen = screen;
+    wanted.c_class = TrueColor;
+    int count = 0;
+    XVisualInfo* found = XGetVisualInfo(display, VisualScreenMask | VisualClassMask, &wanted, &count);
+    Visual* best = nullptr;
+    for (int i = 0; i < count; ++i) {
+        if (UsableVisual(found[i].visual) && (best == nullptr || found[i].depth > *depth)) {
+            best = found[i].visual;
+            *depth = found[i].depth;
+        }
+    }
+    if (found != nullptr) XFree(found);
+    return best;
 }
 
 bool AdoptWindow(Display* display, Window window, HackWindow* hack, std::string* problem) {
@@ -42,7 +77,13 @@ bool AdoptWindow(Display* display, Window window, HackWindow* hack, std::string*
         *problem = "there is no window " + Hex(window);
         return false;
     }
+    if (attributes.c_class == InputOnly || attributes.depth == 0) {
+        *problem = "window " + Hex(window) + " is InputOnly: nothing can be drawn on it";
+        return false;
+    }
     hack->window = window;
+    hack->screen = XScreenNumberOfScreen(attributes.screen);
+    hack->root = attributes.root;
     hack->visual = attributes.visual;
     hack->depth = attributes.depth;
     hack->width = attributes.width;
@@ -54,11 +95,17 @@ bool AdoptWindow(Display* display, Window window, HackWindow* hack, std::string*
     return true;
 }
 
-void CreateOwnWindow(Display* display, HackWindow* hack) {
+bool CreateOwnWindow(Display* display, HackWindow* hack, std::string* problem) {
     const int screen = DefaultScreen(display);
+    hack->screen = screen;
+    hack->root = RootWindow(display, screen);
+    hack->visual = ChooseOwnVisual(display, screen, &hack->depth);
+    if (hack->visual == nullptr) {
+        *problem = std::string("the screen has no TrueColor visual (its default is ") +
+                   VisualClassName(DefaultVisual(display, screen)->c_class) + ")";
+        return false;
+    }
     hack->own = true;
-    hack->visual = DefaultVisual(display, screen);
-    hack->depth = DefaultDepth(display, screen);
     hack->width = std::min(kOwnWidth, DisplayWidth(display, screen));
     hack->height = std::min(kOwnHeight, DisplayHeight(display, screen));
     XSetWindowAttributes attributes{};
@@ -66,10 +113,17 @@ void CreateOwnWindow(Display* display, HackWindow* hack) {
     // screen under it, which is what the spiral then starts from.
     attributes.background_pixmap = None;
     attributes.event_mask = StructureNotifyMask | ExposureMask;
-    hack->window = XCreateWindow(display, RootWindow(display, screen), 0, 0,
-                                 static_cast<unsigned>(hack->width), static_cast<unsigned>(hack->height), 0,
-                                 hack->depth, InputOutput, hack->visual, CWBackPixmap | CWEventMask,
-                                 &attributes);
+    unsigned long mask = CWBackPixmap | CWEventMask;
+    if (hack->visual != DefaultVisual(display, screen)) {
+        // Another visual than the root's needs a colour map and border of
+        // its own.
+        attributes.colormap = XCreateColormap(display, hack->root, hack->visual, AllocNone);
+        attributes.border_pixel = 0;
+        mask |= CWColormap | CWBorderPixel;
+    }
+    hack->window = XCreateWindow(display, hack->root, 0, 0, static_cast<unsigned>(hack->width),
+                                 static_cast<unsigned>(hack->height), 0, hack->depth, InputOutput, hack->visual,
+                                 mask, &attributes);
     XStoreName(display, hack->window, "Gyrel");
     XClassHint classHint{const_cast<char*>("gyrel"), const_cast<char*>("Gyrel")};
     XSetClassHint(display, hack->window, &classHint);
@@ -80,6 +134,7 @@ void CreateOwnWindow(Display* display, HackWindow* hack) {
     hack->deleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
     XSetWMProtocols(display, hack->window, &hack->deleteWindow, 1);
     XMapWindow(display, hack->window);
+    return true;
 }
 
 void HandleEvent(HackWindow* hack, const XEvent& event) {
@@ -109,13 +164,17 @@ void HandleEvent(HackWindow* hack, const XEvent& event) {
     }
 }
 
-void HandlePending(HackWindow* hack) {
+// Handles the events already received; returns how many there were.
+int HandlePending(HackWindow* hack) {
+    int handled = 0;
     while (XPending(hack->display) > 0) {
         XEvent event;
         XNextEvent(hack->display, &event);
         HandleEvent(hack, event);
+        ++handled;
     }
     if (XTargetGone()) hack->gone = true;
+    return handled;
 }
 
 }  // namespace
@@ -141,10 +200,11 @@ bool OpenHackWindow(Display* display, const HackOptions& options, HackWindow* ha
             hack->realRoot = true;
         }
     } else {
-        CreateOwnWindow(display, hack);
+        ok = CreateOwnWindow(display, hack, problem);
     }
     if (ok && !UsableVisual(hack->visual)) {
-        *problem = "the window's visual has no red, green and blue channels (TrueColor needed)";
+        *problem = "window " + Hex(hack->window) + " has a " + VisualClassName(hack->visual->c_class) +
+                   " visual, whose colours gyrel cannot set (TrueColor needed)";
         CloseHackWindow(hack);
         return false;
     }
@@ -160,7 +220,9 @@ void CloseHackWindow(HackWindow* hack) {
 }
 
 void WaitForEvents(HackWindow* hack, int stopFd, int64_t timeoutNs) {
-    HandlePending(hack);
+    // Events already here may be what the caller waits for (the window's
+    // first showing): it looks before this waits for more.
+    if (HandlePending(hack) > 0) return;
     XFlush(hack->display);
     if (hack->gone || StopRequested() || XPending(hack->display) > 0) return;
     pollfd fds[2] = {{ConnectionNumber(hack->display), POLLIN, 0}, {stopFd, POLLIN, 0}};

@@ -14,6 +14,8 @@ struct HackWindow {
     Window window = 0;
     bool own = false;       // created here, destroyed on the way out
     bool realRoot = false;  // the screen's root itself, not a stand-in
+    int screen = 0;      // the window's screen, which need not be the default one
+    Window root = 0;     // that screen's root
     Visual* visual = nullptr;
     int depth = 0;
     int width = 0;
@@ -29,16 +31,19 @@ struct HackWindow {
 
 // Finds or makes the window the options ask for and watches it for size
 // changes, exposure and destruction. An own window is mapped but may not be
-// shown yet (WaitUntilShown). False, with the reason, when the window does
-// not exist or its visual has no red, green and blue channels.
+// shown yet (WaitUntilShown); it takes a TrueColor visual of the screen even
+// where the default visual is another. False, with the reason, when the
+// window does not exist, cannot be drawn on (InputOnly), or its visual is
+// not TrueColor (a PseudoColor or DirectColor visual would show the
+// picture's colours through a colour map that is not the hack's to fill).
 bool OpenHackWindow(Display* display, const HackOptions& options, HackWindow* hack,
                     std::string* problem);
 
 // Destroys an own window; leaves any other alone.
 void CloseHackWindow(HackWindow* hack);
 
-// Handles the events already received, then waits up to timeoutNs for more
-// (or for a byte on stopFd, if not -1) and handles those.
+// Handles the events already received; if there were none, waits up to
+// timeoutNs for more (or for a byte on stopFd, if not -1) and handles those.
 void WaitForEvents(HackWindow* hack, int stopFd, int64_t timeoutNs);
 
 // Waits, at most a few seconds, until a window manager has shown an own

@@ -11,10 +11,13 @@ int main(int argc, char** argv) {
     std::string problem;
     switch (ParseHackOptions(argc, argv, &options, &problem)) {
         case ParseOutcome::Help:
-            std::fputs(kHackUsage, stdout);
+            std::fputs(HackUsage().c_str(), stdout);
+            return 0;
+        case ParseOutcome::Version:
+            std::fputs(kHackVersion, stdout);
             return 0;
         case ParseOutcome::Error:
-            std::fprintf(stderr, "gyrel: %s\n\n%s", problem.c_str(), kHackUsage);
+            std::fprintf(stderr, "gyrel: %s\n\n%s", problem.c_str(), HackUsage().c_str());
             return 2;
         case ParseOutcome::Run:
             break;

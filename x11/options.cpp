@@ -4,37 +4,27 @@
 #include <cstdlib>
 #include <cstring>
 
-const char kHackUsage[] =
-    "usage: gyrel [options]\n"
-    "\n"
-    "The Gyrel spiral as an XScreenSaver hack: the picture on the window is\n"
-    "dragged round and in towards a wandering centre.\n"
-    "\n"
-    "  --window              draw in a window of its own (the default)\n"
-    "  --root                draw on the root window, or on the window named by\n"
-    "                        $XSCREENSAVER_WINDOW when it is set\n"
-    "  --window-id ID        draw in an existing window (decimal or 0x hex)\n"
-    "  --display NAME        the X display (default $DISPLAY)\n"
-    "  --delay MICROSECONDS  pause between frames (default 20000, 0..10000000)\n"
-    "  --fps                 show frames and spiral steps a second\n"
-    "  --max-bk-colour N     maximum colour intensity, 0..255 (default 225)\n"
-    "  --col-change-per N    colour change period, thousands of steps, 1..50 (5)\n"
-    "  --delta-theta N       angular velocity, 1/20 degree a step, 0..255 (94)\n"
-    "  --gradient N          centripetal velocity, 0..20 (8)\n"
-    "  --randomness N        0..5 (0)\n"
-    "  --resolution N        block size, 0..50 (10)\n"
-    "  --help                this text\n"
-    "\n"
-    "Options take one dash or two. A setting outside its range is replaced by\n"
-    "the nearest bound.\n";
+#ifndef GYREL_VERSION
+#error "x11/CMakeLists.txt defines GYREL_VERSION, the project's version"
+#endif
+const char kHackVersion[] = "gyrel " GYREL_VERSION "\n";
 
 namespace {
 
-// The Options page's key in lower case with a dash between words, as the
-// collection spells its options.
-constexpr const char* kSettingOptionNames[kSettingsRows] = {
-    "max-bk-colour", "col-change-per", "delta-theta", "gradient", "randomness", "resolution",
+// What each setting means, for the usage text; names, ranges and defaults
+// come from kSettingDefinitions.
+constexpr const char* kSettingMeanings[kSettingsRows] = {
+    "maximum colour intensity", "colour change period, thousands of steps",
+    "angular velocity, 1/20 degree a step", "centripetal velocity", "randomness", "block size",
 };
+
+// Options and their meanings in two columns, as the collection prints them.
+void AddUsageLine(std::string* text, const std::string& option, const std::string& meaning) {
+    constexpr size_t kColumn = 24;
+    std::string line = "  " + option;
+    line += line.size() < kColumn ? std::string(kColumn - line.size(), ' ') : std::string(" ");
+    *text += line + meaning + "\n";
+}
 
 // A whole argument as a decimal integer; a value beyond 64 bits saturates,
 // as it is only ever clamped to a much smaller range afterwards.
@@ -56,8 +46,54 @@ int64_t Clamp(int64_t value, int64_t low, int64_t high) {
 
 }  // namespace
 
-const char* SettingOptionName(int row) {
-    return (row >= 0 && row < kSettingsRows) ? kSettingOptionNames[row] : "";
+std::string SettingOptionName(int row) {
+    if (row < 0 || row >= kSettingsRows) return "";
+    std::string name;
+    for (const char* c = kSettingDefinitions[row].key; *c != '\0'; ++c) {
+        if (*c >= 'A' && *c <= 'Z') {
+            if (!name.empty()) name += '-';
+            name += static_cast<char>(*c - 'A' + 'a');
+        } else {
+            name += *c;
+        }
+    }
+    return name;
+}
+
+std::string HackUsage() {
+    std::string text =
+        "usage: gyrel [options]\n"
+        "\n"
+        "The Gyrel spiral as an XScreenSaver hack: the picture on the window is\n"
+        "dragged round and in towards a wandering centre.\n"
+        "\n";
+    AddUsageLine(&text, "--window", "draw in a window of its own (the default)");
+    AddUsageLine(&text, "--root", "draw on the root window, or on the window named by");
+    AddUsageLine(&text, "", "$XSCREENSAVER_WINDOW when it is set");
+    AddUsageLine(&text, "--window-id ID", "draw in an existing window (decimal or 0x hex)");
+    AddUsageLine(&text, "--display NAME", "the X display (default $DISPLAY)");
+    AddUsageLine(&text, "--delay MICROSECONDS",
+                 "pause between frames, 0.." + std::to_string(kMaxDelayMicroseconds) + " (" +
+                     std::to_string(kDefaultDelayMicroseconds) + ")");
+    AddUsageLine(&text, "--steps-per-second N",
+                 "spiral steps a second, 0.." + std::to_string(kMaxStepsPerSecond) + " (" +
+                     std::to_string(kStepsPerSecondDefault) + "); 0: as many");
+    AddUsageLine(&text, "", "as fit between two frames");
+    AddUsageLine(&text, "--fps", "show frames and spiral steps a second");
+    for (int row = 0; row < kSettingsRows; ++row) {
+        const SettingDefinition& definition = kSettingDefinitions[row];
+        AddUsageLine(&text, "--" + SettingOptionName(row) + " N",
+                     std::string(kSettingMeanings[row]) + ", " + std::to_string(definition.minimum) + ".." +
+                         std::to_string(definition.maximum) + " (" + std::to_string(definition.defaultValue) +
+                         ")");
+    }
+    AddUsageLine(&text, "--help", "this text");
+    AddUsageLine(&text, "--version", "the version");
+    text +=
+        "\n"
+        "Options take one dash or two. A number outside its range is replaced by\n"
+        "the nearest bound.\n";
+    return text;
 }
 
 bool ParseWindowId(const char* text, unsigned long* id) {
@@ -108,6 +144,7 @@ ParseOutcome ParseHackOptions(int argc, const char* const* argv, HackOptions* op
         };
 
         if (name == "help" || name == "h") return ParseOutcome::Help;
+        if (name == "version") return ParseOutcome::Version;
         if (name == "root") {
             options->target = TargetKind::Root;
         } else if (name == "window") {
@@ -128,9 +165,13 @@ ParseOutcome ParseHackOptions(int argc, const char* const* argv, HackOptions* op
             int64_t delay;
             if (!ParseDecimal(value(), &delay)) return missing("microseconds, a whole number");
             options->delayMicroseconds = Clamp(delay, 0, kMaxDelayMicroseconds);
+        } else if (name == "steps-per-second") {
+            int64_t steps;
+            if (!ParseDecimal(value(), &steps)) return missing("a whole number of steps");
+            options->stepsPerSecond = Clamp(steps, 0, kMaxStepsPerSecond);
         } else {
             int row = 0;
-            while (row < kSettingsRows && name != kSettingOptionNames[row]) ++row;
+            while (row < kSettingsRows && name != SettingOptionName(row)) ++row;
             if (row == kSettingsRows) {
                 *problem = std::string("unknown option '") + arg + "'";
                 return ParseOutcome::Error;

@@ -13,13 +13,19 @@ enum class TargetKind {
     WindowId,   // --window-id ID
 };
 
-constexpr int64_t kDefaultDelayMicroseconds = 20000;
+// The default delay is one batch of steps at the default speed: a shorter
+// one would only show the same picture again.
+constexpr int64_t kDefaultDelayMicroseconds = 33333;
 constexpr int64_t kMaxDelayMicroseconds = 10000000;
+// Spiral steps a second, the Windows saver's StepsPerSecond; 0 draws as
+// many as fit between two frames.
+constexpr int64_t kMaxStepsPerSecond = 1000000;
 
 struct HackOptions {
     TargetKind target = TargetKind::OwnWindow;
     unsigned long windowId = 0;  // for WindowId
     int64_t delayMicroseconds = kDefaultDelayMicroseconds;
+    int64_t stepsPerSecond = kStepsPerSecondDefault;
     bool showFps = false;
     std::string display;  // empty: $DISPLAY
     // In the Options page's units, already brought within its ranges.
@@ -28,13 +34,15 @@ struct HackOptions {
 
 enum class ParseOutcome {
     Run,
-    Help,   // the usage text was asked for
+    Help,     // the usage text was asked for
+    Version,  // the version was asked for
     Error,  // *problem says why
 };
 
 // Parses argv[1..argc-1]. Unknown options, missing or malformed values are
 // errors; a well-formed setting outside its range is replaced by the nearest
-// bound, and so is a delay outside 0 .. kMaxDelayMicroseconds.
+// bound, and so are a delay outside 0 .. kMaxDelayMicroseconds and a speed
+// outside 0 .. kMaxStepsPerSecond.
 ParseOutcome ParseHackOptions(int argc, const char* const* argv, HackOptions* options,
                               std::string* problem);
 
@@ -42,7 +50,13 @@ ParseOutcome ParseHackOptions(int argc, const char* const* argv, HackOptions* op
 // 0x. False for anything else, for 0 and for ids beyond 32 bits.
 bool ParseWindowId(const char* text, unsigned long* id);
 
-// The option name of a settings row, e.g. "max-bk-colour".
-const char* SettingOptionName(int row);
+// The option name of a settings row: its CONTROL.INI key in lower case with
+// a dash before each inner capital, e.g. "max-bk-colour" for MaxBkColour.
+std::string SettingOptionName(int row);
 
-extern const char kHackUsage[];
+// The usage text; the settings' names, ranges and defaults come from the
+// one table that the Windows saver uses too.
+std::string HackUsage();
+
+// "gyrel <version>", the project's version.
+extern const char kHackVersion[];

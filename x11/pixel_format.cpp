@@ -5,14 +5,29 @@
 
 namespace {
 
-// 32-bit pixels in this machine's byte order can be written as words; any
-// other layout goes through Xlib's per-pixel calls.
-bool WordPixels(const XImage* image) {
+bool HostOrder(const XImage* image) {
     const uint16_t probe = 1;
     unsigned char first;
     std::memcpy(&first, &probe, 1);
-    const int hostOrder = first == 1 ? LSBFirst : MSBFirst;
-    return image->bits_per_pixel == 32 && image->byte_order == hostOrder;
+    return image->byte_order == (first == 1 ? LSBFirst : MSBFirst);
+}
+
+// 32-bit pixels in this machine's byte order can be written as words; any
+// other layout goes through Xlib's per-pixel calls.
+bool WordPixels(const XImage* image) { return image->bits_per_pixel == 32 && HostOrder(image); }
+
+// Likewise 16-bit pixels (the 15- and 16-bit depths) as half words.
+bool HalfWordPixels(const XImage* image) { return image->bits_per_pixel == 16 && HostOrder(image); }
+
+// One row of surface pixels as image pixels of the given width in bytes.
+template <typename Pixel>
+void ConvertRow(const uint32_t* from, int width, const uint32_t* red, const uint32_t* green,
+                const uint32_t* blue, char* row) {
+    for (int x = 0; x < width; ++x) {
+        const uint32_t c = from[x];
+        const Pixel pixel = static_cast<Pixel>(red[c & 0xFF] | green[c >> 8 & 0xFF] | blue[c >> 16 & 0xFF]);
+        std::memcpy(row + sizeof(Pixel) * static_cast<size_t>(x), &pixel, sizeof(Pixel));
+    }
 }
 
 }  // namespace
@@ -60,15 +75,14 @@ void PixelFormat::SurfaceToImage(const SoftSurface& surface, XImage* image) cons
     const int width = std::min(surface.width, image->width);
     const int height = std::min(surface.height, image->height);
     const bool words = WordPixels(image);
+    const bool halfWords = HalfWordPixels(image);
     for (int y = 0; y < height; ++y) {
         const uint32_t* from = surface.pixels.data() + static_cast<size_t>(y) * surface.width;
+        char* row = image->data + static_cast<size_t>(y) * image->bytes_per_line;
         if (words) {
-            char* row = image->data + static_cast<size_t>(y) * image->bytes_per_line;
-            for (int x = 0; x < width; ++x) {
-                const uint32_t c = from[x];
-                const uint32_t pixel = redBits_[c & 0xFF] | greenBits_[c >> 8 & 0xFF] | blueBits_[c >> 16 & 0xFF];
-                std::memcpy(row + 4 * static_cast<size_t>(x), &pixel, 4);
-            }
+            ConvertRow<uint32_t>(from, width, redBits_, greenBits_, blueBits_, row);
+        } else if (halfWords) {
+            ConvertRow<uint16_t>(from, width, redBits_, greenBits_, blueBits_, row);
         } else {
             for (int x = 0; x < width; ++x) XPutPixel(image, x, y, PixelOf(from[x]));
         }

@@ -21,8 +21,12 @@ bool ScreenImage::CreateShared(Visual* visual, int depth, int width, int height)
         return false;
     }
     segment_.shmaddr = static_cast<char*>(shmat(segment_.shmid, nullptr, 0));
+    // Marked for removal at once, the segment goes away with the last
+    // detach, even if this process is killed before the server answers.
+    // The server may still attach it: Linux lets a marked segment be
+    // attached while anyone has it attached.
+    shmctl(segment_.shmid, IPC_RMID, nullptr);
     if (segment_.shmaddr == reinterpret_cast<char*>(-1)) {
-        shmctl(segment_.shmid, IPC_RMID, nullptr);
         XDestroyImage(image);
         return false;
     }
@@ -36,9 +40,6 @@ bool ScreenImage::CreateShared(Visual* visual, int depth, int width, int height)
         XErrorTrap trap(display_);
         attached = XShmAttach(display_, &segment_) && !trap.Failed();
     }
-    // Marked for removal now, the segment goes away with the last detach,
-    // even if this process is killed.
-    shmctl(segment_.shmid, IPC_RMID, nullptr);
     if (!attached) {
         shmdt(segment_.shmaddr);
         image->data = nullptr;

@@ -2,6 +2,7 @@
 
 #include <poll.h>
 #include <signal.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,6 +24,8 @@ constexpr const char* kHelperDirectories[] = {"/usr/libexec/xscreensaver", "/usr
 // Loading a large picture from a slow disk can take a while; a helper that
 // takes longer than this is not waited for.
 constexpr int64_t kHelperLimitMs = 15000;
+// How long a helper asked to stop may take before its group is killed.
+constexpr int64_t kHelperGraceMs = 300;
 
 bool Executable(const std::string& path) { return !path.empty() && access(path.c_str(), X_OK) == 0; }
 
@@ -47,24 +50,61 @@ void CopyScreen(HackWindow* hack, const PixelFormat& format, SoftSurface* surfac
     Window child;
     int left = 0;
     int top = 0;
-    const Window root = DefaultRootWindow(display);
     {
         XErrorTrap trap(display);
-        if (!XTranslateCoordinates(display, hack->window, root, 0, 0, &left, &top, &child) || trap.Failed()) {
+        if (!XTranslateCoordinates(display, hack->window, hack->root, 0, 0, &left, &top, &child) ||
+            trap.Failed()) {
             return;
         }
     }
-    const int screen = DefaultScreen(display);
     const int x0 = std::max(0, -left);
     const int y0 = std::max(0, -top);
-    const int x1 = std::min(surface->width, DisplayWidth(display, screen) - left);
-    const int y1 = std::min(surface->height, DisplayHeight(display, screen) - top);
+    const int x1 = std::min(surface->width, DisplayWidth(display, hack->screen) - left);
+    const int y1 = std::min(surface->height, DisplayHeight(display, hack->screen) - top);
     ReadInto(display, hack->window, x0, y0, x1 - x0, y1 - y0, format, surface);
 }
 
 enum class HelperResult { Done, Failed, Stopped };
 
-// Runs the helper on the window and a pixmap, and reads the pixmap.
+int64_t MsUntil(std::chrono::steady_clock::time_point end) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+    return std::max<int64_t>(0, left.count());
+}
+
+// Waits until the child ends, a stop is asked for (stopFd) or the limit
+// passes; true if it ended, with its status. The wait sleeps on a descriptor
+// of the child (pidfd) where the kernel has them, and looks again every
+// 20 ms where it has not.
+bool AwaitChild(pid_t child, int pidfd, int stopFd, std::chrono::steady_clock::time_point end, int* status) {
+    for (;;) {
+        const pid_t done = waitpid(child, status, WNOHANG);
+        if (done == child) return true;
+        if (done < 0) {
+            *status = -1;
+            return true;
+        }
+        const int64_t left = MsUntil(end);
+        if (left == 0 || (stopFd >= 0 && StopRequested())) return false;
+        pollfd fds[2] = {{pidfd, POLLIN, 0}, {stopFd, POLLIN, 0}};
+        const int64_t wait = pidfd >= 0 ? left : std::min<int64_t>(left, 20);
+        poll(fds, 2, static_cast<int>(std::min<int64_t>(wait, 60000)));
+    }
+}
+
+// Asks the helper's whole group to end, and makes it after a short grace.
+void EndHelperGroup(pid_t child, int pidfd) {
+    kill(-child, SIGTERM);
+    int status = 0;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kHelperGraceMs);
+    if (!AwaitChild(child, pidfd, -1, end, &status)) {
+        kill(-child, SIGKILL);
+        waitpid(child, &status, 0);
+    }
+}
+
+// Runs the helper on the window and a pixmap, and reads the pixmap. The
+// helper and whatever it starts form a process group of their own, which
+// goes as a whole.
 HelperResult RunHelper(const std::string& helper, HackWindow* hack, const PixelFormat& format, int stopFd,
                        SoftSurface* surface) {
     Display* display = hack->display;
@@ -80,6 +120,7 @@ HelperResult RunHelper(const std::string& helper, HackWindow* hack, const PixelF
     const std::string displayName = DisplayString(display);
     const pid_t child = fork();
     if (child == 0) {
+        setpgid(0, 0);
         setenv("DISPLAY", displayName.c_str(), 1);
         close(ConnectionNumber(display));
         execl(helper.c_str(), helper.c_str(), windowId, pixmapId, static_cast<char*>(nullptr));
@@ -87,25 +128,22 @@ HelperResult RunHelper(const std::string& helper, HackWindow* hack, const PixelF
     }
     HelperResult result = HelperResult::Failed;
     if (child > 0) {
-        using Clock = std::chrono::steady_clock;
-        const Clock::time_point end = Clock::now() + std::chrono::milliseconds(kHelperLimitMs);
+        // Set on both sides: whichever runs first, the group exists before
+        // anyone signals it.
+        setpgid(child, child);
+        SetHelperGroup(child);
+        const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, child, 0));
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kHelperLimitMs);
         int status = 0;
-        for (;;) {
-            const pid_t done = waitpid(child, &status, WNOHANG);
-            if (done == child) {
-                if (WIFEXITED(status) && WEXITSTATUS(status) == 0) result = HelperResult::Done;
-                break;
-            }
-            const bool stop = StopRequested();
-            if (done < 0 || stop || Clock::now() >= end) {
-                kill(child, stop ? SIGTERM : SIGKILL);
-                waitpid(child, &status, 0);
-                if (stop) result = HelperResult::Stopped;
-                break;
-            }
-            pollfd fd{stopFd, POLLIN, 0};
-            poll(&fd, stopFd >= 0 ? 1 : 0, 20);
+        if (AwaitChild(child, pidfd, stopFd, end, &status)) {
+            if (WIFEXITED(status) && WEXITSTATUS(status) == 0) result = HelperResult::Done;
+        } else {
+            EndHelperGroup(child, pidfd);
+            if (StopRequested()) result = HelperResult::Stopped;
         }
+        kill(-child, SIGKILL);  // anything the helper left running
+        SetHelperGroup(0);
+        if (pidfd >= 0) close(pidfd);
     }
     if (result == HelperResult::Done) {
         ReadInto(display, pixmap, 0, 0, surface->width, surface->height, format, surface);

@@ -8,6 +8,10 @@ void ResizeKeepingPicture(SoftSurface* surface, int32_t width, int32_t height) {
     const int32_t oldWidth = surface->width;
     const int32_t oldHeight = surface->height;
     std::vector<uint32_t> old = std::move(surface->pixels);
+    // Initialising keeps the buffers' capacity; a window that shrinks must
+    // give back the memory of its largest size.
+    std::vector<uint32_t>().swap(surface->scratch);
+    std::vector<int64_t>().swap(surface->columnSources);
     SoftSurfaceInit(surface, width, height);
     if (oldWidth <= 0 || oldHeight <= 0) return;
     for (int32_t y = 0; y < surface->height; ++y) {

@@ -7,5 +7,6 @@
 #include "effect/soft_surface.h"
 
 // Re-sizes the surface to width by height (kept within the surface's
-// limits), the old picture scaled to fill it.
+// limits), the old picture scaled to fill it. The surface then holds memory
+// for the new size only.
 void ResizeKeepingPicture(SoftSurface* surface, int32_t width, int32_t height);

@@ -5,7 +5,12 @@
 
 namespace {
 
+// An error that comes back frame after frame would otherwise fill the
+// log 30 times a second; after this many the hack gives up.
+constexpr int kReportedErrorLimit = 10;
+
 bool g_targetGone = false;
+int g_reportedErrors = 0;
 int g_trapDepth = 0;
 int g_trappedErrors = 0;
 
@@ -16,6 +21,14 @@ int OnXError(Display* display, XErrorEvent* error) {
     }
     if (error->error_code == BadWindow || error->error_code == BadDrawable) {
         g_targetGone = true;
+        return 0;
+    }
+    // Once the window is gone, requests already on their way fail too (a
+    // graphics context made on it was never made, so freeing it fails):
+    // that is the end foretold, not news.
+    if (g_targetGone || g_reportedErrors >= kReportedErrorLimit) return 0;
+    if (++g_reportedErrors == kReportedErrorLimit) {
+        std::fputs("gyrel: the X server keeps refusing what gyrel asks; giving up\n", stderr);
         return 0;
     }
     char text[256];
@@ -39,6 +52,8 @@ void InstallXErrorHandlers() {
 }
 
 bool XTargetGone() { return g_targetGone; }
+
+bool XErrorsPersist() { return g_reportedErrors >= kReportedErrorLimit; }
 
 XErrorTrap::XErrorTrap(Display* display) : display_(display) {
     XSync(display_, False);  // earlier requests' errors are not ours

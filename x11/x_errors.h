@@ -10,7 +10,12 @@
 void InstallXErrorHandlers();
 
 // True once an error has said that a window or drawable no longer exists.
+// Errors after that are not reported: requests already sent fail with it.
 bool XTargetGone();
+
+// True once so many errors have come that going on would only repeat them;
+// the hack then ends with exit code 1.
+bool XErrorsPersist();
 
 // Counts the errors of the requests made while it lives, instead of
 // reporting them: for requests that may fail by design (attaching shared

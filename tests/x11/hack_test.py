@@ -11,6 +11,8 @@ pattern, so a server that shows something else fails the test instead of
 passing it vacuously.
 """
 import os
+import re
+import shutil
 import signal
 import subprocess
 import sys
@@ -71,13 +73,13 @@ class HackTest(unittest.TestCase):
             f.write(f"grabDesktopImages: {desktop}\ngrabVideoFrames: False\n"
                     "chooseRandomImages: False\n")
 
-    def start(self, *args, display=None, **env):
+    def start(self, *args, display=None, runner=(), **env):
         environment = {**os.environ, "DISPLAY": display or self.server.display, "HOME": self.home.name}
         environment.pop("XSCREENSAVER_WINDOW", None)
         environment.pop("GYREL_GETIMAGE", None)
         environment.update(env)
-        process = subprocess.Popen([GYREL, *args], env=environment, stdout=subprocess.DEVNULL,
-                                   stderr=subprocess.PIPE, text=True)
+        process = subprocess.Popen([*runner, GYREL, *args], env=environment, stdout=subprocess.PIPE if runner
+                                   else subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
         self.addCleanup(lambda: process.poll() is None and (process.kill(), process.wait()))
         return process
 
@@ -102,15 +104,19 @@ class HackTest(unittest.TestCase):
             time.sleep(0.2)
         self.fail(f"timed out waiting until {what}")
 
+    def held_window(self, kind, x, y, width, height, display):
+        """A window that the probe makes and holds for the test; its id."""
+        holder = subprocess.Popen([PROBE, kind, str(x), str(y), str(width), str(height)],
+                                  stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True,
+                                  env={**os.environ, "DISPLAY": display})
+        self.addCleanup(lambda: (holder.stdin.close(), holder.wait(timeout=30), holder.stdout.close()))
+        return holder.stdout.readline().strip()
+
     def pattern_window(self, x, y, width, height, display=None):
         """A top-level window of the test's, with the pattern as its background
         (the server repaints it itself); its id and the points to read."""
         display = display or self.server.display
-        holder = subprocess.Popen([PROBE, "window", str(x), str(y), str(width), str(height)],
-                                  stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True,
-                                  env={**os.environ, "DISPLAY": display})
-        self.addCleanup(lambda: (holder.stdin.close(), holder.wait(timeout=30), holder.stdout.close()))
-        window = holder.stdout.readline().strip()
+        window = self.held_window("window", x, y, width, height, display)
         points = grid(width, height)
         self.assertEqual(pixels(display, window, points), pattern(points),
                          "the server does not show the pattern the test drew")
@@ -191,8 +197,134 @@ class HackTest(unittest.TestCase):
                     env={**os.environ, "DISPLAY": self.server.display}).stdout, "its window is up")
                 self.ends_cleanly(hack, sig)
 
+    def private_server(self, *extra, depth=24):
+        server = Xvfb(*SCREEN, *extra, depth=depth)
+        self.addCleanup(server.stop)
+        return server
+
+    def test_a_stop_signal_ends_it_within_two_seconds_whatever_holds_it(self):
+        # A picture helper that ignores SIGTERM (and leaves a child that
+        # does too), and an X server that stops answering.
+        folder = tempfile.mkdtemp()
+        self.addCleanup(shutil.rmtree, folder)
+        helper = os.path.join(folder, "stubborn-getimage")
+        pids = os.path.join(folder, "pids")
+        with open(helper, "w") as f:
+            f.write(f"#!/bin/sh\ntrap '' TERM\nsleep 60 &\necho $$ $! > {pids}.new\n"
+                    f"mv {pids}.new {pids}\nwait\n")
+        os.chmod(helper, 0o755)
+        for holder, signals in (("helper", 1), ("server", 1), ("server", 2)):
+            with self.subTest(holder=holder, signals=signals):
+                server = self.private_server()
+                window, _ = self.pattern_window(0, 0, 320, 240, server.display)
+                if holder == "helper":
+                    hack = self.start("--window-id", window, display=server.display, GYREL_GETIMAGE=helper)
+                    self.wait_for(lambda: os.path.exists(pids), "the helper runs")
+                else:
+                    hack = self.start("--window-id", window, display=server.display, GYREL_GETIMAGE="")
+                    time.sleep(1)
+                    server.process.send_signal(signal.SIGSTOP)
+                    self.addCleanup(server.process.send_signal, signal.SIGCONT)
+                    time.sleep(0.3)  # into its next round trip
+                started = time.monotonic()
+                for _ in range(signals):
+                    hack.send_signal(signal.SIGTERM)
+                try:
+                    hack.wait(timeout=10)
+                except subprocess.TimeoutExpired:
+                    self.fail("gyrel did not end")
+                self.assertLess(time.monotonic() - started, 2.0)
+                if holder == "helper":
+                    with open(pids) as f:
+                        children = [int(p) for p in f.read().split()]
+                    os.remove(pids)
+                    time.sleep(0.5)  # for init to reap the orphans
+                    alive = [p for p in children if os.path.exists(f"/proc/{p}") and
+                             open(f"/proc/{p}/stat").read().split(")")[1].split()[0] != "Z"]
+                    self.assertEqual(alive, [], "children outlived gyrel")
+                else:
+                    server.process.send_signal(signal.SIGCONT)
+
+    def test_its_own_window_shows_the_spiral_at_once_without_a_window_manager(self):
+        probe(self.server.display, "root")
+        points = grid(*SCREEN)
+        before = pixels(self.server.display, "root", points)
+        self.assertEqual(before, pattern(points), "the root does not show the pattern the test drew")
+        hack = self.start("--window", GYREL_GETIMAGE="")
+        self.wait_for(lambda: share_equal(pixels(self.server.display, "root", points), before) < 0.95,
+                      "the spiral turns in the window", seconds=2.5)
+        self.ends_cleanly(hack)
+
+    def test_windows_it_cannot_draw_on_are_refused_with_a_reason(self):
+        # An InputOnly window; a window of a DirectColor visual, whose colour
+        # map is not the hack's to fill; an 8-bit PseudoColor root.
+        for case in ("InputOnly", "DirectColor", "PseudoColor"):
+            with self.subTest(case=case):
+                if case == "InputOnly":
+                    display = self.server.display
+                    args = ["--window-id", self.held_window("inputonly", 0, 0, 100, 100, display)]
+                elif case == "DirectColor":
+                    display = self.private_server("-cc", "5").display
+                    args = ["--window-id", self.held_window("window", 0, 0, 100, 100, display)]
+                else:
+                    display = self.private_server(depth=8).display
+                    probe(display, "root")  # the probe itself copes with a colour map
+                    args = ["--root"]
+                result = subprocess.run([GYREL, *args], capture_output=True, text=True, timeout=30,
+                                        env={**os.environ, "DISPLAY": display, "GYREL_GETIMAGE": ""})
+                self.assertEqual(result.returncode, 1, result.stderr)
+                self.assertIn(case, result.stderr)
+                self.assertLessEqual(len(result.stderr.splitlines()), 2, result.stderr)
+
+    def test_its_own_window_takes_a_true_colour_visual_on_a_direct_colour_screen(self):
+        display = self.private_server("-cc", "5").display
+        hack = self.start("--window", display=display, GYREL_GETIMAGE="")
+        info = lambda: subprocess.run(["xwininfo", "-name", "Gyrel"], capture_output=True, text=True,
+                                      env={**os.environ, "DISPLAY": display}).stdout
+        self.wait_for(lambda: "Visual Class" in info(), "its window is up")
+        self.assertIn("Visual Class: TrueColor", info())
+        self.ends_cleanly(hack)
+
+    def test_a_window_destroyed_just_after_the_start_brings_no_error(self):
+        # Starting the probe that destroys it takes some milliseconds of its
+        # own; a window gone before gyrel found it is refused with 1.
+        for delay in (0, 0.002, 0.005, 0.01, 0.02) * 3:
+            with self.subTest(delay=delay):
+                window, _ = self.pattern_window(0, 0, 160, 120)
+                hack = self.start("--window-id", window, GYREL_GETIMAGE="")
+                time.sleep(delay)
+                probe(self.server.display, "destroy", window)
+                _, err = hack.communicate(timeout=10)
+                self.assertNotIn("X error", err)
+                self.assertEqual(err if hack.returncode else "", "" if hack.returncode == 0
+                                 else f"gyrel: there is no window {window}\n")
+
+    def test_a_kill_before_the_server_attaches_leaves_no_shared_memory(self):
+        # Stopped where it asks the server to attach the segment, then
+        # killed: the kernel must still remove the segment.
+        window, _ = self.pattern_window(0, 0, 160, 120)
+        gdb = ["gdb", "-batch", "-ex", "set breakpoint pending on", "-ex", "break XShmAttach", "-ex", "run",
+               "-ex", "info inferiors", "-ex", "kill", "--args"]
+        hack = self.start("--window-id", window, runner=gdb, GYREL_GETIMAGE="")
+        out, err = hack.communicate(timeout=60)
+        self.assertIn("Breakpoint 1, ", out, err)
+        pid = re.search(r"process (\d+)", out).group(1)
+        with open("/proc/sysvipc/shm") as f:
+            creators = [line.split()[4] for line in f.read().splitlines()[1:]]
+        self.assertNotIn(pid, creators, "a segment of the killed gyrel is left")
+
+    def test_the_start_picture_comes_from_the_windows_own_screen(self):
+        # The window is on the second screen, the display names the first.
+        server = self.private_server("-screen", "1", "320x240x24")
+        first, second = server.display + ".0", server.display + ".1"
+        window, points = self.pattern_window(0, 0, 160, 120, second)
+        hack = self.start("--window-id", window, *STILL, display=first, GYREL_GETIMAGE="")
+        time.sleep(1.5)
+        self.assertGreater(share_equal(pixels(second, window, points), pattern(points)), 0.95)
+        self.ends_cleanly(hack)
+
     def test_bad_options_give_usage_and_exit_code_2(self):
-        for args in (["--bogus"], ["-delay"], ["--delay", "soon"], ["--gradient", "3x"],
+        for args in (["--bogus"], ["-delay"], ["--delay", "soon"], ["--gradient", "3x"], ["--steps-per-second", "x"],
                      ["--window-id", "0"], ["--window-id", "0xZZ"], ["--resolution", ""], ["stray"]):
             with self.subTest(args=args):
                 result = subprocess.run([GYREL, *args], capture_output=True, text=True, timeout=30)

@@ -6,6 +6,8 @@
 //                                    background (the server repaints it on
 //                                    every exposure); prints its id, then
 //                                    holds it until standard input closes
+//   gyrel-x11-probe inputonly X Y W H  the same for an InputOnly window,
+//                                    which nothing can be drawn on
 //   gyrel-x11-probe root             the pattern as the root's background
 //                                    (a server run with -noreset keeps it)
 //   gyrel-x11-probe pixels ID X Y... each pixel as RRGGBB, one line (ID may
@@ -50,14 +52,44 @@ unsigned long Channel(unsigned long pixel, unsigned long mask) {
     return value * 255 / max;
 }
 
-unsigned long PixelOf(const Visual* visual, unsigned long rgb) {
-    auto place = [](unsigned long eight, unsigned long mask) {
-        int shift = 0;
-        while (((mask >> shift) & 1) == 0) ++shift;
-        return ((eight * (mask >> shift) / 255) << shift) & mask;
-    };
-    return place(rgb >> 16 & 0xFF, visual->red_mask) | place(rgb >> 8 & 0xFF, visual->green_mask) |
-           place(rgb & 0xFF, visual->blue_mask);
+bool TrueColorVisual(const Visual* visual) {
+    return visual->c_class == TrueColor && visual->red_mask != 0 && visual->green_mask != 0 &&
+           visual->blue_mask != 0;
+}
+
+// The pixel nearest to an RGB colour: placed in the channels of a TrueColor
+// visual; taken from the colour map otherwise (an 8-bit PseudoColor screen,
+// whose masks are 0).
+unsigned long PixelOf(Display* display, int screen, unsigned long rgb) {
+    const Visual* visual = DefaultVisual(display, screen);
+    if (TrueColorVisual(visual)) {
+        auto place = [](unsigned long eight, unsigned long mask) {
+            int shift = 0;
+            while (((mask >> shift) & 1) == 0) ++shift;
+            return ((eight * (mask >> shift) / 255) << shift) & mask;
+        };
+        return place(rgb >> 16 & 0xFF, visual->red_mask) | place(rgb >> 8 & 0xFF, visual->green_mask) |
+               place(rgb & 0xFF, visual->blue_mask);
+    }
+    XColor colour{};
+    colour.red = static_cast<unsigned short>((rgb >> 16 & 0xFF) * 257);
+    colour.green = static_cast<unsigned short>((rgb >> 8 & 0xFF) * 257);
+    colour.blue = static_cast<unsigned short>((rgb & 0xFF) * 257);
+    if (!XAllocColor(display, DefaultColormap(display, screen), &colour)) return BlackPixel(display, screen);
+    return colour.pixel;
+}
+
+// A pixel of the window's visual as RGB.
+unsigned long RgbOf(Display* display, const XWindowAttributes& attributes, unsigned long pixel) {
+    if (TrueColorVisual(attributes.visual)) {
+        return Channel(pixel, attributes.visual->red_mask) << 16 |
+               Channel(pixel, attributes.visual->green_mask) << 8 | Channel(pixel, attributes.visual->blue_mask);
+    }
+    XColor colour{};
+    colour.pixel = pixel;
+    XQueryColor(display, attributes.colormap, &colour);
+    return static_cast<unsigned long>(colour.red >> 8) << 16 | static_cast<unsigned long>(colour.green >> 8) << 8 |
+           static_cast<unsigned long>(colour.blue >> 8);
 }
 
 Pixmap PatternPixmap(Display* display, Drawable on, int width, int height) {
@@ -66,7 +98,7 @@ Pixmap PatternPixmap(Display* display, Drawable on, int width, int height) {
     GC gc = XCreateGC(display, pixmap, 0, nullptr);
     for (int y = 0; y < height; y += kStripe) {
         for (int x = 0; x < width; x += kStripe) {
-            XSetForeground(display, gc, PixelOf(DefaultVisual(display, screen), PatternAt(x, y)));
+            XSetForeground(display, gc, PixelOf(display, screen, PatternAt(x, y)));
             XFillRectangle(display, pixmap, gc, x, y, kStripe, kStripe);
         }
     }
@@ -77,7 +109,7 @@ Pixmap PatternPixmap(Display* display, Drawable on, int width, int height) {
 long Number(const char* text) { return std::strtol(text, nullptr, 0); }
 
 int Usage() {
-    std::fputs("usage: gyrel-x11-probe window X Y W H | root | pixels ID X Y... | "
+    std::fputs("usage: gyrel-x11-probe window X Y W H | inputonly X Y W H | root | pixels ID X Y... | "
                "pattern X Y... | resize ID W H | destroy ID\n",
                stderr);
     return 2;
@@ -104,21 +136,30 @@ int main(int argc, char** argv) {
     const int screen = DefaultScreen(display);
     const Window root = RootWindow(display, screen);
 
-    if (command == "window" && argc == 6) {
+    const bool inputOnly = command == "inputonly";
+    if ((command == "window" || inputOnly) && argc == 6) {
         const int width = static_cast<int>(Number(argv[4]));
         const int height = static_cast<int>(Number(argv[5]));
         XSetWindowAttributes attributes{};
         attributes.override_redirect = True;
-        attributes.background_pixmap = PatternPixmap(display, root, width, height);
+        unsigned long mask = CWOverrideRedirect;
+        if (!inputOnly) {
+            attributes.background_pixmap = PatternPixmap(display, root, width, height);
+            mask |= CWBackPixmap;
+        }
         Window window = XCreateWindow(display, root, static_cast<int>(Number(argv[2])),
                                       static_cast<int>(Number(argv[3])), width, height, 0,
-                                      CopyFromParent, InputOutput, CopyFromParent,
-                                      CWOverrideRedirect | CWBackPixmap, &attributes);
-        XSelectInput(display, window, ExposureMask);
+                                      inputOnly ? 0 : CopyFromParent, inputOnly ? InputOnly : InputOutput,
+                                      CopyFromParent, mask, &attributes);
+        if (!inputOnly) XSelectInput(display, window, ExposureMask);
         XMapWindow(display, window);
-        XEvent event;
-        do XNextEvent(display, &event);
-        while (event.type != Expose);
+        if (inputOnly) {
+            XSync(display, False);  // no exposure comes for an InputOnly window
+        } else {
+            XEvent event;
+            do XNextEvent(display, &event);
+            while (event.type != Expose);
+        }
         std::printf("0x%lx\n", window);
         std::fflush(stdout);
         char buffer[64];
@@ -147,10 +188,8 @@ int main(int argc, char** argv) {
             const long y = Number(argv[i + 1]);
             unsigned long rgb = 0;
             if (x >= 0 && y >= 0 && x < attributes.width && y < attributes.height) {
-                const unsigned long pixel = XGetPixel(image, static_cast<int>(x), static_cast<int>(y));
-                rgb = Channel(pixel, attributes.visual->red_mask) << 16 |
-                      Channel(pixel, attributes.visual->green_mask) << 8 |
-                      Channel(pixel, attributes.visual->blue_mask);
+                rgb = RgbOf(display, attributes,
+                            XGetPixel(image, static_cast<int>(x), static_cast<int>(y)));
             }
             std::printf("%s%06lX", i > 3 ? " " : "", rgb);
         }

@@ -9,9 +9,9 @@ from x_server import start_x_server, stop_x_server  # noqa: E402
 class Xvfb:
     """A private X server, ready when made; `display` is its name."""
 
-    def __init__(self, width=640, height=480, *extra):
+    def __init__(self, width=640, height=480, *extra, depth=24):
         self.process, self.display, self._pipe = start_x_server(
-            "Xvfb", ["-screen", "0", f"{width}x{height}x24", *extra], os.devnull)
+            "Xvfb", ["-screen", "0", f"{width}x{height}x{depth}", *extra], os.devnull)
 
     def stop(self):
         # Its socket must be gone before the number is used again.
