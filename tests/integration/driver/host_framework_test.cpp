@@ -172,6 +172,9 @@ TEST_F(HostFramework, SecondCloseDestroysAtOnceButTheDestroyWaitsForTheWorker) {
     std::vector<Record> destroys = RecordsOf(WM_DESTROY);
     ASSERT_EQ(destroys.size(), 1u);
     EXPECT_FALSE(destroys[0].drawInProgress);
+    // The worker says it has left only after its last touch of the run (the
+    // stop completed), so the destroy step that waited for it sees that.
+    EXPECT_EQ(destroys[0].stopState, StopStateValue::WorkerDone);
 }
 
 TEST_F(HostFramework, DestroyingTheParentStopsTheWorker) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <string>
 #include <vector>
 
 #include "tests/integration/driver/driver_util.h"
@@ -72,6 +73,36 @@ TEST_F(TwoMonitors, EachMonitorHasItsOwnTurningSpiral) {
     PostMessageA(windows_[0], WM_ACTIVATE, WA_INACTIVE, reinterpret_cast<LPARAM>(windows_[1]));
     PostMessageA(windows_[1], WM_ACTIVATE, WA_ACTIVE, reinterpret_cast<LPARAM>(windows_[0]));
     EXPECT_FALSE(saver_.WaitForExit(1000));
+}
+
+// A blank screen on both monitors, and a wallpaper whose decoder takes far
+// longer than the saver waits: it is waited for once, not once a monitor, and
+// the decoder still at work when the saver goes on does no harm.
+TEST_F(TwoMonitors, ASlowWallpaperIsWaitedForOnceForBothMonitors) {
+    driver::ScreenPicture blank([](int, int) { return 0x336699u; }, RECT{0, 0, 1440, 600});
+    for (const RECT& monitor : monitors_) ASSERT_TRUE(blank.Shown(MiddleOf(monitor)));
+    char directory[MAX_PATH];
+    GetTempPathA(sizeof directory, directory);
+    const std::string wallpaper = std::string(directory) + "slow-wallpaper.jpg";
+    HANDLE file = CreateFileA(wallpaper.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(file, "\xFF\xD8\xFF", 3, &written, nullptr);
+    CloseHandle(file);
+    driver::SetDesktopText("Wallpaper", wallpaper.c_str());
+    {
+        driver::SystemFileSwap codecs(driver::BuildFile("doubles/slow-codecs/WINDOWSCODECS.DLL"),
+                                      "windowscodecs.dll");
+        ASSERT_TRUE(codecs.Installed());
+        driver::SetModuleDllOverride("windowscodecs", "native");
+        const DWORD start = GetTickCount();
+        ASSERT_TRUE(Start());
+        EXPECT_LT(GetTickCount() - start, 2600u) << "both windows waited for the wallpaper apiece";
+        PostMessageA(windows_[1], WM_KEYDOWN, 0, 0);
+        EXPECT_TRUE(EndsWithZero());
+        driver::ClearModuleDllOverrides();
+    }
+    driver::DeleteDesktopValue("Wallpaper");
+    DeleteFileA(wallpaper.c_str());
 }
 
 TEST_F(TwoMonitors, AKeyOrAClickOnEitherEndsItWithZero) {
