@@ -13,8 +13,18 @@ const SettingDefinition kSettingDefinitions[kSettingsRows] = {
 
 SpiralSettings g_spiralSettings;
 
+namespace {
+
+// A row of the dialog's view with the definition's range; the definitions
+// above are made first, as they come first in this file.
+SettingsRow DialogRow(int row) {
+    return SettingsRow{kSettingDefinitions[row].maximum, kSettingDefinitions[row].minimum, 0};
+}
+
+}  // namespace
+
 SettingsRow SettingsTable[kSettingsRows] = {
-    {255, 0, 0}, {50, 1, 0}, {255, 0, 0}, {20, 0, 0}, {5, 0, 0}, {50, 0, 0},
+    DialogRow(0), DialogRow(1), DialogRow(2), DialogRow(3), DialogRow(4), DialogRow(5),
 };
 
 namespace {
