@@ -7,9 +7,6 @@
 #include "effect/settings.h"
 #include "effect/soft_surface.h"
 
-// Spiral steps a second: the Windows saver's default budget.
-constexpr int64_t kHackStepsPerSecond = kStepsPerSecondDefault;
-
 // The engine draws in batches of this many steps.
 int64_t SpiralStepsPerBatch();
 
