@@ -36,6 +36,9 @@ int g_creations = 0;
 // Owned for the whole process, as the class is registered under it.
 std::string g_className;
 
+// How long a worker that has left may take for its thread to end.
+constexpr DWORD kWorkerEndLimitMs = 2000;
+
 // The preview looks this often for its parent window.
 constexpr UINT kParentWatchPeriodMs = 1000;
 
@@ -212,8 +215,10 @@ void EndRun() {
         if (record.lock == nullptr) continue;  // the run could not be made
         AwaitDrawLockWorkerGone(record.lock);
         if (record.worker != nullptr) {
-            // It has said it left; this waits only for its thread to end.
-            WaitForSingleObject(record.worker, INFINITE);
+            // It has said it left and touches nothing more of ours; this
+            // waits only for its thread to end, which it does at once unless
+            // the loader is busy elsewhere (then the lock is no longer read).
+            WaitForSingleObject(record.worker, kWorkerEndLimitMs);
             CloseHandle(record.worker);
         }
         DeleteDrawLock(record.lock);

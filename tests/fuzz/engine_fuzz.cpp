@@ -209,7 +209,7 @@ void DriveEngine(const EngineRun& run, SoftSurface* surface) {
                 ApplySpiralParameter(&spiral, event.amount, event.value);
                 break;
         }
-        FUZZ_CHECK(!DrawLocksHeldHere() > 0);
+        FUZZ_CHECK(DrawLocksHeldHere() == 0);
         // The wander's band: 325 plus less than 150.
         FUZZ_CHECK(spiral.centre.x >= 325 && spiral.centre.x <= 474);
         FUZZ_CHECK(spiral.centre.y == LOGICAL_HEIGHT / 2);

@@ -168,7 +168,7 @@ TEST_F(DrawSpiralTest, MakesAThousandStepsEachUnderTheLock) {
     EXPECT_EQ(tests.size(), 1000u);
     for (const RecordedCall& call : Recorded()) ASSERT_TRUE(call.lockHeld) << Describe(call);
     EXPECT_EQ(g_testSpiral.stepCount, 1000);
-    EXPECT_FALSE((DrawLocksHeldHere() > 0));
+    EXPECT_EQ(DrawLocksHeldHere(), 0);
 }
 
 TEST_F(DrawSpiralTest, ChangesColourEveryColChangePerSteps) {

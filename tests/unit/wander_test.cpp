@@ -147,7 +147,7 @@ TEST_F(WanderTest, EachGlideTickRebuildsTheRegionUnderTheLock) {
     const std::vector<RecordedCall> triangles = RecordedOf(Op::CreateTriangle);
     ASSERT_EQ(triangles.size(), 4u);
     for (const RecordedCall& call : Recorded()) EXPECT_TRUE(call.lockHeld) << Describe(call);
-    EXPECT_FALSE((DrawLocksHeldHere() > 0));
+    EXPECT_EQ(DrawLocksHeldHere(), 0);
 }
 
 TEST_F(WanderTest, CreationPicksTheStartThenStartsTheCountdown) {
