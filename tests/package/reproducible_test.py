@@ -38,8 +38,13 @@ def zip_members(path):
         return {name: digest(archive.read(name)) for name in archive.namelist()}
 
 
+def read(path):
+    with open(path, "rb") as stream:
+        return stream.read()
+
+
 def artefacts(dist):
-    return {name: digest(open(os.path.join(dist, name), "rb").read())
+    return {name: digest(read(os.path.join(dist, name)))
             for name in sorted(os.listdir(dist)) if name != "SHA256SUMS"}
 
 
