@@ -150,7 +150,8 @@
       const view = new Uint8ClampedArray(engine.memory.buffer, pointer, width * height * 4);
       frameImage = new ImageData(view, width, height);
     }
-    canvas.getContext('2d').putImageData(frameImage, 0, 0);
+    // Opaque: the browser composites it without blending.
+    canvas.getContext('2d', { alpha: false }).putImageData(frameImage, 0, 0);
   }
 
   // A picture (an ImageBitmap, a video or an image) as the engine's start
@@ -304,11 +305,13 @@
     baseline: null,       // the pointer's screen position when full screen began
   };
 
-  // Most milliseconds of drawing in one animation frame, and most real time
-  // one frame makes up for: after a stall (a hidden tab) the spiral starts
-  // afresh from the present instead of catching up in a burst.
-  const kFrameWorkMs = 10;
-  const kLongestFrameMs = 250;
+  // Most milliseconds of drawing in one turn, and most real time one turn
+  // makes up for: after a stall the spiral starts afresh from the present
+  // instead of catching up in a burst. However low the budget, the wander's
+  // clock moves on at least once a second.
+  const kTurnWorkMs = 10;
+  const kLongestTurnMs = 250;
+  const kLongestWaitMs = 1000;
 
   function liveSeed() {
     return live.seed !== null ? live.seed : Math.floor(Date.now() / 1000) >>> 0;
@@ -331,10 +334,28 @@
     return true;
   }
 
-  function liveFrame(now) {
+  // The page wakes when the next draw call falls due (about 30 times a
+  // second at the default pace), not at every display frame: the spiral needs
+  // no more, and each wake costs the browser work. Without a budget it draws
+  // in every display frame. A hidden page does not draw at all.
+  function scheduleTurn() {
+    if (document.hidden) {
+      live.lastTime = null;
+      return;
+    }
+    if (live.budget > 0) {
+      const stepsDue = engine.gyrel_steps_per_call() - live.owedSteps;
+      const waitMs = Math.min(Math.max(stepsDue * 1000 / live.budget, 0), kLongestWaitMs);
+      setTimeout(() => turn(performance.now()), waitMs);
+    } else {
+      window.requestAnimationFrame(turn);
+    }
+  }
+
+  function turn(now) {
     try {
-      drawFrame(now);
-      window.requestAnimationFrame(liveFrame);
+      drawTurn(now);
+      scheduleTurn();
     } catch (error) {
       // A trap in the engine (out of memory, most likely) ends the drawing,
       // but not in silence.
@@ -342,12 +363,10 @@
     }
   }
 
-  function drawFrame(now) {
-    if (live.lastTime === null) {
-      live.lastTime = now;
-      return;
-    }
-    const elapsed = Math.min(Math.max(now - live.lastTime, 0), kLongestFrameMs);
+  // The draw calls due since the last turn, then the wander's clock moved on
+  // by the same real time, as the saver's timers run beside its worker.
+  function drawTurn(now) {
+    const elapsed = live.lastTime === null ? 0 : Math.min(Math.max(now - live.lastTime, 0), kLongestTurnMs);
     live.lastTime = now;
     const stepsPerCall = engine.gyrel_steps_per_call();
     let calls = Infinity;
@@ -356,7 +375,7 @@
       calls = Math.floor(live.owedSteps / stepsPerCall);
       live.owedSteps -= calls * stepsPerCall;
     }
-    const deadline = performance.now() + kFrameWorkMs;
+    const deadline = performance.now() + kTurnWorkMs;
     let made = 0;
     while (made < calls && performance.now() < deadline) {
       engine.gyrel_draw(1, 0);
@@ -582,7 +601,11 @@
     canvas.classList.add('shown');
     document.getElementById('panel').hidden = false;
     say(notes.join('\n'));
-    window.requestAnimationFrame(liveFrame);
+    document.addEventListener('visibilitychange', () => {
+      if (!document.hidden && live.lastTime === null) scheduleTurn();
+    });
+    live.lastTime = performance.now();
+    scheduleTurn();
     setState('running');
   }
 
