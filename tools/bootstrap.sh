@@ -5,8 +5,10 @@
 # image libraries of the reference renderer,
 # clang with libFuzzer and the sanitizer runtimes (libclang-rt-14-dev, a
 # mere recommendation of clang's) and llvm-symbolizer (llvm-14) for the fuzz
-# targets, and for the X11 hack Xlib with its extensions library,
-# XScreenSaver (the daemon and its image helper) and xrestop.
+# targets, for the X11 hack Xlib with its extensions library,
+# XScreenSaver (the daemon and its image helper) and xrestop, and for the
+# web page clang's WebAssembly target (lld, wasi-libc, libc++ for wasm32)
+# with Chromium for its tests.
 # Safe to run again: when every package is present it only checks and exits.
 set -eu
 
@@ -16,7 +18,9 @@ wine wine32:i386 wine64 fonts-wine \
 xvfb xserver-xephyr x11-utils xdotool imagemagick \
 libgtest-dev googletest libpng-dev libgif-dev \
 clang libclang-rt-14-dev llvm-14 \
-libx11-dev libxext-dev xscreensaver xscreensaver-data xrestop"
+libx11-dev libxext-dev xscreensaver xscreensaver-data xrestop \
+clang-14 lld-14 wasi-libc libc++-14-dev-wasm32 libc++abi-14-dev-wasm32 \
+libclang-rt-14-dev-wasm32 chromium"
 
 if [ "$(id -u)" -eq 0 ]; then SUDO=""; else SUDO="sudo"; fi
 

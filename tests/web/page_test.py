@@ -298,7 +298,7 @@ class PageTest(BrowserCase):
     def test_the_running_page(self):
         self.page.viewport(1024, 640)
         self.open("?seed=7", "running")
-        self.page.evaluate("new Promise((r) => setTimeout(r, 1500))", wait=True)
+        self.page.evaluate("new Promise((r) => setTimeout(r, 700))", wait=True)
         shot = self.page.call("Page.captureScreenshot", format="png")["data"]
         picture = chromium.read_png(base64.b64decode(shot))
         # The spiral draws over the whole window; the panel floats over it.
