@@ -29,8 +29,8 @@ namespace {
 
 // A canvas larger than this many pixels is drawn at a lower resolution and
 // stretched: the surface, its scratch copy and the frame take 12 bytes a
-// pixel, and a 4K screen needs no more.
-constexpr int64_t kMaxPagePixels = int64_t{3840} * 2160;
+// pixel (200 MB here), and a 5K screen needs no more.
+constexpr int64_t kMaxPagePixels = int64_t{4096} * 4096;
 constexpr int32_t kMaxPageSide = 8192;
 
 // The Options page reads at most this many characters of a field.
@@ -53,7 +53,7 @@ struct DialogValues {
 };
 DialogValues g_dialogValues;
 
-char g_text[32];
+char g_text[256];
 int32_t g_decidedValue = 0;
 
 bool ValidRow(int32_t row) { return row >= 0 && row < kSettingsRows; }
@@ -98,8 +98,8 @@ GYREL_EXPORT(gyrel_text_capacity) int32_t GyrelTextCapacity() { return sizeof g_
 // What the text asks of a number between minimum and maximum, as the Options
 // page decides it for one of its fields: 0 no number (leave the value), 1
 // apply gyrel_decided_value, 2 out of range (gyrel_decided_value is the
-// nearest bound). Whole texts are read here, however long; a field passes
-// only what the Options page would read of it.
+// nearest bound). The page hands over at most 255 characters of a text; a
+// field passes only what the Options page would read of it.
 GYREL_EXPORT(gyrel_decide_text) int32_t GyrelDecideText(int32_t minimum, int32_t maximum, int32_t asField) {
     g_text[sizeof g_text - 1] = '\0';
     char text[sizeof g_text];

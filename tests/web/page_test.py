@@ -199,36 +199,27 @@ class PageTest(BrowserCase):
 
     # ---- Pictures ----
 
-    def test_an_opened_picture_becomes_the_start(self):
-        path = os.path.join(self.tmp, "quarters.png")
-        write_quarters(path, 640, 480)
-        # One step a second: the picture stays as it was opened.
-        self.open("?StepsPerSecond=1", "running")
-        self.page.set_files("#file", [path])
-        self.wait_for_message()
-        self.assertEqual(self.message(), 'The spiral starts from "quarters.png" (640x480).')
-        self.assert_quarters()
-
-    def test_a_dropped_picture_becomes_the_start(self):
-        path = os.path.join(self.tmp, "dropped.png")
-        write_quarters(path, 300, 200)
-        self.open("?StepsPerSecond=1", "running")
-        data = {"items": [], "files": [path], "dragOperationsMask": 1}
-        for kind in ("dragEnter", "dragOver", "drop"):
-            self.page.call("Input.dispatchDragEvent", type=kind, x=200, y=300, data=data)
-        self.wait_for_message()
-        self.assertEqual(self.message(), 'The spiral starts from "dropped.png" (300x200).')
-        self.assert_quarters()
-
-    def test_an_enormous_picture_is_scaled_down(self):
-        path = os.path.join(self.tmp, "enormous.png")
-        write_quarters(path, 9600, 7200)
-        self.open("?StepsPerSecond=1", "running")
-        self.page.set_files("#file", [path])
-        self.wait_for_message()
-        self.assertEqual(self.message(),
-                         'The spiral starts from "enormous.png" (9600x7200, scaled down to 800x600).')
-        self.assert_quarters()
+    def test_an_opened_or_dropped_picture_becomes_the_start(self):
+        # file, its size, how it reaches the page, what the page says
+        cases = [("quarters.png", 640, 480, "open", 'The spiral starts from "quarters.png" (640x480).'),
+                 ("dropped.png", 300, 200, "drop", 'The spiral starts from "dropped.png" (300x200).'),
+                 ("enormous.png", 9600, 7200, "open",
+                  'The spiral starts from "enormous.png" (9600x7200, scaled down to 800x600).')]
+        for name, width, height, way, said in cases:
+            with self.subTest(name=name):
+                path = os.path.join(self.tmp, name)
+                write_quarters(path, width, height)
+                # One step a second: the picture stays as it was opened.
+                self.open("?StepsPerSecond=1", "running")
+                if way == "open":
+                    self.page.set_files("#file", [path])
+                else:
+                    data = {"items": [], "files": [path], "dragOperationsMask": 1}
+                    for kind in ("dragEnter", "dragOver", "drop"):
+                        self.page.call("Input.dispatchDragEvent", type=kind, x=200, y=300, data=data)
+                self.wait_for_message()
+                self.assertEqual(self.message(), said)
+                self.assert_quarters()
 
     def test_an_undecodable_file_leaves_the_picture(self):
         path = os.path.join(self.tmp, "broken.png")
