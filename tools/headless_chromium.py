@@ -28,6 +28,8 @@ BASE_FLAGS = [
     "--headless=new", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
     "--disable-background-networking", "--disable-component-update", "--disable-sync",
     "--disable-default-apps", "--disable-extensions", "--hide-scrollbars",
+    # A container's /dev/shm may be too small for the renderer's frames.
+    "--disable-dev-shm-usage",
     "--force-device-scale-factor=1", "--remote-debugging-pipe",
 ]
 
@@ -214,9 +216,10 @@ class Page:
     def call(self, method, **params):
         return self.browser.call(method, params, session=self.session)
 
-    def viewport(self, width, height):
+    def viewport(self, width, height, scale=1):
+        """A viewport of width x height CSS pixels, each scale device pixels."""
         self.call("Emulation.setDeviceMetricsOverride", width=width, height=height,
-                  deviceScaleFactor=1, mobile=False)
+                  deviceScaleFactor=scale, mobile=False)
 
     def goto(self, url):
         """Loads the page and waits for the document's load event."""

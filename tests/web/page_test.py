@@ -117,29 +117,32 @@ class PageTest(BrowserCase):
     # ---- Still frames ----
 
     def test_still_frames_equal_the_renderers(self):
-        # seed, rate, seconds, size, settings in the address, the same as gyrel-render takes them
+        # seed, rate, seconds, size, device pixels per CSS pixel, settings in
+        # the address, the same as gyrel-render takes them
         cases = [
-            (7, 20000, 40, "320x240", [], []),
-            (1996, 30000, 12, "257x193", [], []),
-            (7, 20000, 40, "257x193", [], []),
-            (1996, 30000, 12, "320x240", [], []),
+            (7, 20000, 40, "320x240", 1, [], []),
+            (1996, 30000, 12, "257x193", 1, [], []),
+            (7, 20000, 40, "257x193", 1, [], []),
+            (1996, 30000, 12, "320x240", 1, [], []),
+            # Still one canvas pixel to one device pixel.
+            (7, 20000, 10, "320x240", 2, [], []),
             # Out of range in the address: clamped as the Options page does.
-            (3, 20000, 20, "200x150", [("DeltaTheta", "200"), ("Gradient", "99"), ("Resolution", "abc")],
+            (3, 20000, 20, "200x150", 1, [("DeltaTheta", "200"), ("Gradient", "99"), ("Resolution", "abc")],
              [("DeltaTheta", 200), ("Gradient", 20), ("Resolution", 10)]),
         ]
-        for seed, rate, seconds, size, query, settings in cases:
-            with self.subTest(seed=seed, size=size, query=query):
+        for seed, rate, seconds, size, scale, query, settings in cases:
+            with self.subTest(seed=seed, size=size, scale=scale, query=query):
                 expected = render_frame(self.tmp, seed, rate, seconds, size, settings)
                 width, height = expected.width, expected.height
                 # A larger window: the canvas must sit at the top left, alone.
-                self.page.viewport(width + 40, height + 30)
+                self.page.viewport((width + 40) // scale, (height + 30) // scale, scale)
                 extra = "".join(f"&{key}={value}" for key, value in query)
                 self.open(f"?seed={seed}&rate={rate}&seconds={seconds}&size={size}&still{extra}", "still")
                 shot = self.page.screenshot()
                 self.assertEqual(shot.crop(0, 0, width, height).rgb, expected.rgb)
                 # Beyond the canvas: the page's black, and nothing else.
-                self.assertEqual(set(shot.crop(width, 0, 40, height + 30).rgb), {0})
-                self.assertEqual(set(shot.crop(0, height, width, 30).rgb), {0})
+                self.assertEqual(set(shot.crop(width, 0, shot.width - width, shot.height).rgb), {0})
+                self.assertEqual(set(shot.crop(0, height, width, shot.height - height).rgb), {0})
 
     def test_bad_still_parameters_are_refused_with_the_reason(self):
         cases = [("size=0x10", "size must be"), ("size=100", "size must be"),
