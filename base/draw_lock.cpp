@@ -31,12 +31,15 @@ struct Condition {
     }
     void notify_all() {}
 };
+// The one-thread C++ library has no std::unique_lock either.
+struct Hold {
+    explicit Hold(Mutex&) {}
+};
 #else
 using Mutex = std::mutex;
 using Condition = std::condition_variable;
-#endif
-
 using Hold = std::unique_lock<Mutex>;
+#endif
 
 enum class Presence { Absent, Started, Gone };
 

@@ -1,14 +1,16 @@
 #!/bin/sh
-# Sets everything up, builds, and runs every test: the host unit tests, a
-# short run of the fuzz targets, then the real module under Wine (32-bit in
-# full, 64-bit smoke tests) inside a private Wine session, and the saver on
-# two monitors in a second session that offers them; then the packages:
-# the .deb, the installer under Wine, and a second build that must match.
+# Sets everything up, builds, and runs every test: the host unit tests, the
+# web page in headless Chromium, a short run of the fuzz targets, then the
+# real module under Wine (32-bit in full, 64-bit smoke tests) inside a
+# private Wine session, and the saver on two monitors in a second session
+# that offers them; then the packages: the .deb, the installer under Wine,
+# and a second build that must match.
 set -eu
 cd "$(dirname "$0")/.."
 sh tools/bootstrap.sh
 sh tools/build.sh
 ctest --test-dir build/host --output-on-failure
+python3 tests/web/page_test.py build/web build/host/gyrel-render
 sh tools/run_fuzz.sh
 python3 tools/wine_session.py -- sh -c \
     'ctest --test-dir build/win32 --output-on-failure -LE two_monitors &&

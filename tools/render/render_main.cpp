@@ -1,9 +1,8 @@
 // gyrel-render: runs the spiral engine on the software surface and writes
 // what it draws as PNG frames and an animated GIF.
 //
-// The wander's timers run on a simulated clock: each draw call of 1000 steps
-// advances it by 1000 / rate seconds, so a run shows what a machine making
-// that many steps a second would show.
+// The run itself, with its simulated clock, is render_run's, which the web
+// page's still frames share.
 #include <unistd.h>
 
 #include <cerrno>
@@ -15,13 +14,11 @@
 #include <string>
 #include <vector>
 
-#include "effect/effect_platform_host.h"
-#include "effect/random.h"
 #include "effect/settings.h"
 #include "effect/soft_surface.h"
-#include "effect/spiral.h"
 #include "tools/render/builtin_picture.h"
 #include "tools/render/image_files.h"
+#include "tools/render/render_run.h"
 
 namespace {
 
@@ -282,23 +279,13 @@ int Render(int argc, char** argv) {
         if (gif == nullptr) return Fail("cannot write '" + options.gif + "': " + error);
     }
 
-    // The window's creation, as the effect window does it, on a token window.
-    static int windowToken;
-    EffectWindow window = &windowToken;
-    HostTimersReset();
-    SpiralState spiral{};
-    spiral.settings = options.settings;
-    spiral.random.seed(options.seed);
-    spiral.lock = CreateDrawLock();
-    if (spiral.lock == nullptr) return Fail("not enough memory for the spiral");
-    SpiralCreate(&spiral, window, SoftSurfaceContext(&surface), &kSoftDrawOps);
-
-    const int64_t totalSteps = static_cast<int64_t>(std::llround(options.seconds * options.rate));
-    const int64_t calls = (totalSteps + 999) / 1000;
+    static RenderRun run;
+    if (!RenderRunStart(&run, &surface, options.settings, options.seed, options.rate, options.seconds)) {
+        return Fail("not enough memory for the spiral");
+    }
+    const int64_t calls = run.calls;
     Progress progress(options.quiet, calls * 1000);
     int64_t framesWritten = 0;
-    double clockMs = 0.0;
-    const double msPerCall = 1000.0 * 1000.0 / static_cast<double>(options.rate);
 
     // Writes the surface as the next frame; false, with a message, when a
     // file cannot be written.
@@ -322,11 +309,7 @@ int Render(int argc, char** argv) {
 
     bool ok = writeFrame();
     for (int64_t call = 1; ok && call <= calls; ++call) {
-        DrawSpiral(&spiral);
-        // Deliver the timer ticks that fell due while these steps ran.
-        const double before = clockMs;
-        clockMs += msPerCall;
-        HostAdvanceTime(static_cast<uint64_t>(clockMs) - static_cast<uint64_t>(before));
+        RenderRunCall(&run);
         // Frame k of the rest is due after k / (frames - 1) of the calls.
         while (ok && options.frames > 1 && framesWritten < options.frames &&
                call * (options.frames - 1) >= framesWritten * calls) {
@@ -334,8 +317,7 @@ int Render(int argc, char** argv) {
         }
         progress.Show(call * 1000, framesWritten, options.frames);
     }
-    SpiralRelease(&spiral);
-    DeleteDrawLock(spiral.lock);
+    RenderRunEnd(&run);
     if (gif != nullptr && !GifClose(gif, &error) && ok) {
         ok = false;
         Fail("cannot write '" + options.gif + "': " + error);
