@@ -65,7 +65,9 @@ HostRecord* RecordOf(HWND window) {
     return nullptr;
 }
 
-// The stop state's three transitions. A new run starts Running:
+// The stop state changes in three places only: a new run starts Running
+// here, AskToStop (below) makes StopRequested, and the last worker out makes
+// WorkerDone in WorkerOut.
 void ResetStopForRun() { g_stopState.store(StopStateValue::Running); }
 
 // The last worker out completes the stop and asks for the second close.
