@@ -123,11 +123,6 @@ void StopDrawLockWorker(DrawLock* lock) {
     Changed(lock);
 }
 
-bool DrawLockStopAsked(DrawLock* lock) {
-    Hold hold(lock->mutex);
-    return lock->stopAsked;
-}
-
 void DrawLockWorkerStarting(DrawLock* lock) {
     Hold hold(lock->mutex);
     lock->worker = Presence::Started;

@@ -71,7 +71,6 @@ long FreezeDrawLockWorker(DrawLock* lock, bool freeze);
 // Asks the worker to stop (see above). Any thread; asking again changes
 // nothing.
 void StopDrawLockWorker(DrawLock* lock);
-bool DrawLockStopAsked(DrawLock* lock);
 
 // The host, on the thread that starts the worker, just before its thread is
 // made; if it cannot be made, the host says DrawLockWorkerLeft in its place.

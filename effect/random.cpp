@@ -29,8 +29,6 @@ int64_t RandomMod(int64_t bound) {
     return RandomNext() % bound;
 }
 
-RandomGenerator& ProcessRandom() { return g_generator; }
-
 RandomGenerator SpawnRandom() {
     GeneratorHold hold(g_generatorLock);
     if (!g_spawned) {

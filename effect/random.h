@@ -25,10 +25,6 @@ int32_t RandomNext();
 // result has the sign of the drawn value (non-negative) for any other bound.
 int64_t RandomMod(int64_t bound);
 
-// The process's generator itself, for a spiral that draws from it directly
-// (a single spiral whose caller owns every thread that draws).
-RandomGenerator& ProcessRandom();
-
 // A generator for a new spiral: a copy of the process's generator the first
 // time, then one seeded from it.
 RandomGenerator SpawnRandom();
