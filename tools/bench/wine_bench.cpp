@@ -50,9 +50,10 @@ HANDLE StartAndNoteWorker(LPTHREAD_START_ROUTINE routine, LPVOID parameter) {
 std::vector<Copy> g_recorded;
 size_t g_recordLimit = 0;
 
-void CountedDraw(HWND window) {
-    DrawSpiralInWindow(window);
+bool CountedDraw(HWND window) {
+    const bool drew = DrawSpiralInWindow(window);
     ++g_drawCalls;
+    return drew;
 }
 
 // The GDI operations with the block copies recorded on the way through.

@@ -1,0 +1,154 @@
+// What the full-screen saver costs while nobody can see it: the real module
+// (Gyrel.scr beside this program) runs with the default step budget and
+// with none; after a first stretch the benchmark tells it the display is
+// off, as the system would, then on again, and prints the draw worker's
+// share of a core over each stretch. Prints figures; asserts nothing.
+//
+//     gyrel-dark-bench.exe [seconds per stretch]
+//
+// Run it inside the Wine test session (tools/run_dark_bench.sh).
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "effect/settings.h"
+
+namespace {
+
+const GUID kConsoleDisplayState = {
+    0x6fe69556, 0x704a, 0x47a0, {0x8f, 0x24, 0xc2, 0x8d, 0x93, 0x6f, 0xda, 0x47}};
+
+// Processor time of each thread of a process so far, in seconds.
+std::vector<std::pair<DWORD, double>> ThreadSeconds(DWORD processId) {
+    std::vector<std::pair<DWORD, double>> times;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return times;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID != processId) continue;
+        HANDLE thread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, entry.th32ThreadID);
+        if (thread == nullptr) continue;
+        FILETIME created, exited, kernel, user;
+        if (GetThreadTimes(thread, &created, &exited, &kernel, &user)) {
+            auto seconds = [](const FILETIME& t) {
+                return ((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e7;
+            };
+            times.emplace_back(entry.th32ThreadID, seconds(kernel) + seconds(user));
+        }
+        CloseHandle(thread);
+    }
+    CloseHandle(snapshot);
+    return times;
+}
+
+// The largest share of a core any one thread (the draw worker) took over
+// the stretch.
+double BusiestThreadShare(DWORD processId, double seconds) {
+    const auto before = ThreadSeconds(processId);
+    const DWORD start = GetTickCount();
+    Sleep(static_cast<DWORD>(seconds * 1000));
+    const double elapsed = (GetTickCount() - start) / 1000.0;
+    double busiest = 0;
+    for (const auto& [id, time] : ThreadSeconds(processId)) {
+        for (const auto& [earlierId, earlier] : before) {
+            if (earlierId == id && time - earlier > busiest) busiest = time - earlier;
+        }
+    }
+    return busiest / elapsed;
+}
+
+// The display's state as the system tells it: the record lives in the
+// saver's process.
+bool TellDisplay(HANDLE process, HWND window, DWORD state) {
+    struct {
+        GUID setting;
+        DWORD dataLength;
+        DWORD state;
+    } record{kConsoleDisplayState, sizeof(DWORD), state};
+    void* there = VirtualAllocEx(process, nullptr, sizeof record, MEM_COMMIT | MEM_RESERVE,
+                                 PAGE_READWRITE);
+    if (there == nullptr) return false;
+    DWORD_PTR reply = 0;
+    const bool told =
+        WriteProcessMemory(process, there, &record, sizeof record, nullptr) &&
+        SendMessageTimeoutA(window, WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE,
+                            reinterpret_cast<LPARAM>(there), SMTO_NORMAL, 10000, &reply);
+    VirtualFreeEx(process, there, 0, MEM_RELEASE);
+    return told;
+}
+
+HWND SaverWindow(DWORD processId) {
+    for (int waited = 0; waited < 15000; waited += 50) {
+        HWND window = nullptr;
+        while ((window = FindWindowExA(nullptr, window, "GyrelClass", nullptr)) != nullptr) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner == processId) return window;
+        }
+        Sleep(50);
+    }
+    return nullptr;
+}
+
+std::string ModuleBesideUs() {
+    char path[MAX_PATH * 4];
+    DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string module(path, length);
+    return module.substr(0, module.find_last_of("\\/") + 1) + "Gyrel.scr";
+}
+
+// One run of the saver with the budget given.
+bool Measure(const std::string& module, int32_t stepsPerSecond, double seconds) {
+    const std::string budget = std::to_string(stepsPerSecond);
+    WritePrivateProfileStringA("Screen Saver.Gyrel", "StepsPerSecond", budget.c_str(),
+                               "control.ini");
+    std::string commandLine = "\"" + module + "\" /s";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &info)) {
+        std::printf("could not start %s\n", module.c_str());
+        return false;
+    }
+    WaitForInputIdle(info.hProcess, 15000);
+    HWND window = SaverWindow(info.dwProcessId);
+    bool measured = window != nullptr;
+    if (measured) {
+        Sleep(500);  // let it settle
+        const double before = BusiestThreadShare(info.dwProcessId, seconds);
+        measured = TellDisplay(info.hProcess, window, 0);
+        const double during = BusiestThreadShare(info.dwProcessId, seconds);
+        measured = TellDisplay(info.hProcess, window, 1) && measured;
+        const double after = BusiestThreadShare(info.dwProcessId, seconds);
+        std::printf("StepsPerSecond %-6d draw worker, share of a core over %.0f s: "
+                    "display on %5.1f%%   off %5.2f%%   on again %5.1f%%\n",
+                    stepsPerSecond, seconds, before * 100, during * 100, after * 100);
+        PostMessageA(window, WM_CLOSE, 0, 0);
+    } else {
+        std::printf("StepsPerSecond %-6d the saver's window never appeared\n", stepsPerSecond);
+    }
+    if (WaitForSingleObject(info.hProcess, 10000) != WAIT_OBJECT_0) TerminateProcess(info.hProcess, 1);
+    CloseHandle(info.hProcess);
+    CloseHandle(info.hThread);
+    return measured;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
+    double seconds = argc > 1 ? std::atof(argv[1]) : 10.0;
+    if (!(seconds > 0)) seconds = 10.0;
+    const std::string module = ModuleBesideUs();
+    bool all = true;
+    for (int32_t budget : {kStepsPerSecondDefault, 0}) all = Measure(module, budget, seconds) && all;
+    WritePrivateProfileStringA("Screen Saver.Gyrel", "StepsPerSecond", nullptr, "control.ini");
+    return all ? 0 : 1;
+}
