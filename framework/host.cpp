@@ -302,9 +302,9 @@ int RunHost(HostKind kind) {
         SetCursor(nullptr);
         // One window hears for all: the pause holds every worker of the run.
         g_sightNotices = AskForSightNotices(HostWindow);
-    } else {
-        WatchParent(nullptr, 0, 0, 0);  // a preview started hidden never draws
     }
+    // A preview is first looked at by the watch's first tick, not here: the
+    // settings sheet starts its previews before it shows itself.
 
     const bool workersStarted = StartWorkers();
 

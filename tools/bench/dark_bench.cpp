@@ -47,20 +47,35 @@ std::vector<std::pair<DWORD, double>> ThreadSeconds(DWORD processId) {
     return times;
 }
 
-// The largest share of a core any one thread (the draw worker) took over
-// the stretch.
-double BusiestThreadShare(DWORD processId, double seconds) {
+// Each thread's share of a core over the stretch.
+std::vector<std::pair<DWORD, double>> ThreadShares(DWORD processId, double seconds) {
     const auto before = ThreadSeconds(processId);
     const DWORD start = GetTickCount();
     Sleep(static_cast<DWORD>(seconds * 1000));
     const double elapsed = (GetTickCount() - start) / 1000.0;
-    double busiest = 0;
+    std::vector<std::pair<DWORD, double>> shares;
     for (const auto& [id, time] : ThreadSeconds(processId)) {
         for (const auto& [earlierId, earlier] : before) {
-            if (earlierId == id && time - earlier > busiest) busiest = time - earlier;
+            if (earlierId == id) shares.emplace_back(id, (time - earlier) / elapsed);
         }
     }
-    return busiest / elapsed;
+    return shares;
+}
+
+// The draw worker is the busiest thread while the saver draws; its share in
+// a later stretch is looked up by its id.
+std::pair<DWORD, double> Busiest(const std::vector<std::pair<DWORD, double>>& shares) {
+    std::pair<DWORD, double> busiest{0, 0};
+    for (const auto& share : shares) {
+        if (share.second > busiest.second) busiest = share;
+    }
+    return busiest;
+}
+double ShareOf(DWORD thread, const std::vector<std::pair<DWORD, double>>& shares) {
+    for (const auto& [id, share] : shares) {
+        if (id == thread) return share;
+    }
+    return 0;
 }
 
 // The display's state as the system tells it: the record lives in the
@@ -122,11 +137,15 @@ bool Measure(const std::string& module, int32_t stepsPerSecond, double seconds) 
     bool measured = window != nullptr;
     if (measured) {
         Sleep(500);  // let it settle
-        const double before = BusiestThreadShare(info.dwProcessId, seconds);
+        const auto [worker, before] = Busiest(ThreadShares(info.dwProcessId, seconds));
+        // Each stretch starts half a second after the notice: the kernel
+        // books processor time in ticks, a little after the time it counts.
         measured = TellDisplay(info.hProcess, window, 0);
-        const double during = BusiestThreadShare(info.dwProcessId, seconds);
+        Sleep(500);
+        const double during = ShareOf(worker, ThreadShares(info.dwProcessId, seconds));
         measured = TellDisplay(info.hProcess, window, 1) && measured;
-        const double after = BusiestThreadShare(info.dwProcessId, seconds);
+        Sleep(500);
+        const double after = ShareOf(worker, ThreadShares(info.dwProcessId, seconds));
         std::printf("StepsPerSecond %-6d draw worker, share of a core over %.0f s: "
                     "display on %5.1f%%   off %5.2f%%   on again %5.1f%%\n",
                     stepsPerSecond, seconds, before * 100, during * 100, after * 100);
