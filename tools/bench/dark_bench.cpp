@@ -8,7 +8,6 @@
 //
 // Run it inside the Wine test session (tools/run_dark_bench.sh).
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -17,44 +16,21 @@
 #include <vector>
 
 #include "effect/settings.h"
+#include "tools/bench/module_process.h"
 
 namespace {
 
 const GUID kConsoleDisplayState = {
     0x6fe69556, 0x704a, 0x47a0, {0x8f, 0x24, 0xc2, 0x8d, 0x93, 0x6f, 0xda, 0x47}};
 
-// Processor time of each thread of a process so far, in seconds.
-std::vector<std::pair<DWORD, double>> ThreadSeconds(DWORD processId) {
-    std::vector<std::pair<DWORD, double>> times;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return times;
-    THREADENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
-        if (entry.th32OwnerProcessID != processId) continue;
-        HANDLE thread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, entry.th32ThreadID);
-        if (thread == nullptr) continue;
-        FILETIME created, exited, kernel, user;
-        if (GetThreadTimes(thread, &created, &exited, &kernel, &user)) {
-            auto seconds = [](const FILETIME& t) {
-                return ((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e7;
-            };
-            times.emplace_back(entry.th32ThreadID, seconds(kernel) + seconds(user));
-        }
-        CloseHandle(thread);
-    }
-    CloseHandle(snapshot);
-    return times;
-}
-
 // Each thread's share of a core over the stretch.
 std::vector<std::pair<DWORD, double>> ThreadShares(DWORD processId, double seconds) {
-    const auto before = ThreadSeconds(processId);
+    const auto before = ProcessThreadSeconds(processId);
     const DWORD start = GetTickCount();
     Sleep(static_cast<DWORD>(seconds * 1000));
     const double elapsed = (GetTickCount() - start) / 1000.0;
     std::vector<std::pair<DWORD, double>> shares;
-    for (const auto& [id, time] : ThreadSeconds(processId)) {
+    for (const auto& [id, time] : ProcessThreadSeconds(processId)) {
         for (const auto& [earlierId, earlier] : before) {
             if (earlierId == id) shares.emplace_back(id, (time - earlier) / elapsed);
         }
@@ -111,27 +87,13 @@ HWND SaverWindow(DWORD processId) {
     return nullptr;
 }
 
-std::string ModuleBesideUs() {
-    char path[MAX_PATH * 4];
-    DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string module(path, length);
-    return module.substr(0, module.find_last_of("\\/") + 1) + "Gyrel.scr";
-}
-
 // One run of the saver with the budget given.
-bool Measure(const std::string& module, int32_t stepsPerSecond, double seconds) {
+bool Measure(int32_t stepsPerSecond, double seconds) {
     const std::string budget = std::to_string(stepsPerSecond);
     WritePrivateProfileStringA("Screen Saver.Gyrel", "StepsPerSecond", budget.c_str(),
                                "control.ini");
-    std::string commandLine = "\"" + module + "\" /s";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &info)) {
-        std::printf("could not start %s\n", module.c_str());
-        return false;
-    }
+    if (!StartModule("/s", &info)) return false;
     WaitForInputIdle(info.hProcess, 15000);
     HWND window = SaverWindow(info.dwProcessId);
     bool measured = window != nullptr;
@@ -153,9 +115,7 @@ bool Measure(const std::string& module, int32_t stepsPerSecond, double seconds) 
     } else {
         std::printf("StepsPerSecond %-6d the saver's window never appeared\n", stepsPerSecond);
     }
-    if (WaitForSingleObject(info.hProcess, 10000) != WAIT_OBJECT_0) TerminateProcess(info.hProcess, 1);
-    CloseHandle(info.hProcess);
-    CloseHandle(info.hThread);
+    EndModule(&info, 10000);
     return measured;
 }
 
@@ -165,9 +125,8 @@ int main(int argc, char** argv) {
     std::setvbuf(stdout, nullptr, _IONBF, 0);
     double seconds = argc > 1 ? std::atof(argv[1]) : 10.0;
     if (!(seconds > 0)) seconds = 10.0;
-    const std::string module = ModuleBesideUs();
     bool all = true;
-    for (int32_t budget : {kStepsPerSecondDefault, 0}) all = Measure(module, budget, seconds) && all;
+    for (int32_t budget : {kStepsPerSecondDefault, 0}) all = Measure(budget, seconds) && all;
     WritePrivateProfileStringA("Screen Saver.Gyrel", "StepsPerSecond", nullptr, "control.ini");
     return all ? 0 : 1;
 }
