@@ -89,6 +89,7 @@ bool AdoptWindow(Display* display, Window window, HackWindow* hack, std::string*
     hack->width = attributes.width;
     hack->height = attributes.height;
     hack->shown = attributes.map_state == IsViewable;
+    SetXTargetWindow(window);
     // Several clients may watch one window for these; none of them takes
     // the window's input away from its owner.
     XSelectInput(display, window, StructureNotifyMask | ExposureMask);
@@ -124,6 +125,7 @@ bool CreateOwnWindow(Display* display, HackWindow* hack, std::string* problem) {
     hack->window = XCreateWindow(display, hack->root, 0, 0, static_cast<unsigned>(hack->width),
                                  static_cast<unsigned>(hack->height), 0, hack->depth, InputOutput, hack->visual,
                                  mask, &attributes);
+    SetXTargetWindow(hack->window);
     XStoreName(display, hack->window, "Gyrel");
     XClassHint classHint{const_cast<char*>("gyrel"), const_cast<char*>("Gyrel")};
     XSetClassHint(display, hack->window, &classHint);
