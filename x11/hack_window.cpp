@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 #include "x11/stop_signals.h"
 #include "x11/x_errors.h"
@@ -89,10 +90,13 @@ bool AdoptWindow(Display* display, Window window, HackWindow* hack, std::string*
     hack->width = attributes.width;
     hack->height = attributes.height;
     hack->shown = attributes.map_state == IsViewable;
+    hack->realRoot = window == attributes.root;
     SetXTargetWindow(window);
     // Several clients may watch one window for these; none of them takes
-    // the window's input away from its owner.
-    XSelectInput(display, window, StructureNotifyMask | ExposureMask);
+    // the window's input away from its owner. The root is never covered in
+    // the server's eyes, so it is not asked.
+    XSelectInput(display, window,
+                 StructureNotifyMask | ExposureMask | (hack->realRoot ? 0 : VisibilityChangeMask));
     return true;
 }
 
@@ -113,7 +117,7 @@ bool CreateOwnWindow(Display* display, HackWindow* hack, std::string* problem) {
     // No background: until the first frame the window shows what was on the
     // screen under it, which is what the spiral then starts from.
     attributes.background_pixmap = None;
-    attributes.event_mask = StructureNotifyMask | ExposureMask;
+    attributes.event_mask = StructureNotifyMask | ExposureMask | VisibilityChangeMask;
     unsigned long mask = CWBackPixmap | CWEventMask;
     if (hack->visual != DefaultVisual(display, screen)) {
         // Another visual than the root's needs a colour map and border of
@@ -139,8 +143,73 @@ bool CreateOwnWindow(Display* display, HackWindow* hack, std::string* problem) {
     return true;
 }
 
+// Asks the server whether the window is viewable: mapped, and all its
+// ancestors mapped. A window gone meanwhile answers with an error that ends
+// the hack.
+void UpdateViewable(HackWindow* hack) {
+    XWindowAttributes attributes;
+    hack->viewable = XGetWindowAttributes(hack->display, hack->window, &attributes) != 0 &&
+                     attributes.map_state == IsViewable;
+}
+
+// Watches the window's ancestors up to the root, which another client (the
+// settings dialog, a window manager's frame) may unmap with the window
+// still mapped inside; then asks again whether the window is viewable, so
+// that nothing changed before the watch began is missed.
+void WatchAncestors(HackWindow* hack) {
+    Display* display = hack->display;
+    std::vector<Window> ancestors;
+    for (Window window = hack->window;;) {
+        Window root = 0;
+        Window parent = 0;
+        Window* children = nullptr;
+        unsigned count = 0;
+        // An ancestor gone meanwhile fails with an error that is no news.
+        if (!XQueryTree(display, window, &root, &parent, &children, &count)) break;
+        if (children != nullptr) XFree(children);
+        if (parent == 0 || parent == root) break;
+        if (std::find(hack->ancestors.begin(), hack->ancestors.end(), parent) == hack->ancestors.end()) {
+            XSelectInput(display, parent, StructureNotifyMask);
+        }
+        ancestors.push_back(parent);
+        window = parent;
+    }
+    // Windows that are ancestors no longer are left alone; one that has
+    // gone meanwhile answers with an error that is no news.
+    for (Window old : hack->ancestors) {
+        if (std::find(ancestors.begin(), ancestors.end(), old) == ancestors.end()) {
+            XSelectInput(display, old, NoEventMask);
+        }
+    }
+    hack->ancestors = std::move(ancestors);
+    UpdateViewable(hack);
+}
+
+void HandleAncestorEvent(HackWindow* hack, const XEvent& event) {
+    switch (event.type) {
+        case MapNotify:
+        case UnmapNotify:
+            UpdateViewable(hack);
+            break;
+        case ReparentNotify:
+            WatchAncestors(hack);
+            break;
+        case DestroyNotify:
+            // The window went with it, or had left it before.
+            hack->ancestors.erase(std::find(hack->ancestors.begin(), hack->ancestors.end(), event.xany.window));
+            break;
+        default:
+            break;
+    }
+}
+
 void HandleEvent(HackWindow* hack, const XEvent& event) {
-    if (event.xany.window != hack->window) return;
+    if (event.xany.window != hack->window) {
+        if (std::find(hack->ancestors.begin(), hack->ancestors.end(), event.xany.window) != hack->ancestors.end()) {
+            HandleAncestorEvent(hack, event);
+        }
+        return;
+    }
     switch (event.type) {
         case Expose:
             hack->shown = true;
@@ -152,6 +221,18 @@ void HandleEvent(HackWindow* hack, const XEvent& event) {
                 hack->height = event.xconfigure.height;
                 hack->resized = true;
             }
+            break;
+        case MapNotify:
+            UpdateViewable(hack);
+            break;
+        case UnmapNotify:
+            hack->viewable = false;
+            break;
+        case ReparentNotify:
+            WatchAncestors(hack);
+            break;
+        case VisibilityNotify:
+            hack->obscured = event.xvisibility.state == VisibilityFullyObscured;
             break;
         case DestroyNotify:
             hack->gone = true;
@@ -199,19 +280,26 @@ bool OpenHackWindow(Display* display, const HackOptions& options, HackWindow* ha
             ok = AdoptWindow(display, id, hack, problem);
         } else {
             ok = AdoptWindow(display, DefaultRootWindow(display), hack, problem);
-            hack->realRoot = true;
         }
     } else {
         ok = CreateOwnWindow(display, hack, problem);
     }
-    if (ok && !UsableVisual(hack->visual)) {
+    if (!ok) return false;
+    if (!UsableVisual(hack->visual)) {
         *problem = "window " + Hex(hack->window) + " has a " + VisualClassName(hack->visual->c_class) +
                    " visual, whose colours gyrel cannot set (TrueColor needed)";
         CloseHackWindow(hack);
         return false;
     }
-    return ok;
+    if (hack->realRoot) {
+        hack->viewable = true;
+    } else {
+        WatchAncestors(hack);
+    }
+    return true;
 }
+
+bool HackWindowHidden(const HackWindow& hack) { return !hack.viewable || hack.obscured; }
 
 void CloseHackWindow(HackWindow* hack) {
     if (hack->own && hack->window != 0) {
@@ -229,7 +317,7 @@ void WaitForEvents(HackWindow* hack, int stopFd, int64_t timeoutNs) {
     if (hack->gone || StopRequested() || XPending(hack->display) > 0) return;
     pollfd fds[2] = {{ConnectionNumber(hack->display), POLLIN, 0}, {stopFd, POLLIN, 0}};
     const int64_t ms = (timeoutNs + 999999) / 1000000;
-    const int timeoutMs = ms > 60000 ? 60000 : static_cast<int>(ms);
+    const int timeoutMs = timeoutNs < 0 ? -1 : (ms > 60000 ? 60000 : static_cast<int>(ms));
     poll(fds, stopFd >= 0 ? 2 : 1, timeoutMs);
     HandlePending(hack);
 }

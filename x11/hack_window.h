@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "x11/options.h"
 
@@ -27,7 +28,17 @@ struct HackWindow {
     bool exposed = false;  // needs the picture again
     bool resized = false;  // width and height have changed
     bool gone = false;     // destroyed, or closed by the user
+    // Whether anyone can see it: the window and all its ancestors mapped,
+    // and not covered whole by other windows. The real root is always
+    // seen (the server tells nothing of what covers it).
+    bool viewable = false;
+    bool obscured = false;
+    std::vector<Window> ancestors;  // watched for being mapped and unmapped
 };
+
+// Nothing of the window can be seen: unmapped (itself or an ancestor), or
+// covered whole.
+bool HackWindowHidden(const HackWindow& hack);
 
 // Finds or makes the window the options ask for and watches it for size
 // changes, exposure and destruction. An own window is mapped but may not be
@@ -43,7 +54,8 @@ bool OpenHackWindow(Display* display, const HackOptions& options, HackWindow* ha
 void CloseHackWindow(HackWindow* hack);
 
 // Handles the events already received; if there were none, waits up to
-// timeoutNs for more (or for a byte on stopFd, if not -1) and handles those.
+// timeoutNs (negative: for as long as it takes) for more, or for a byte on
+// stopFd (if not -1), and handles those.
 void WaitForEvents(HackWindow* hack, int stopFd, int64_t timeoutNs);
 
 // Waits, at most a few seconds, until a window manager has shown an own

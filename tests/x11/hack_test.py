@@ -56,6 +56,21 @@ def share_equal(a, b):
     return sum(p == q for p, q in zip(a, b)) / len(a)
 
 
+def activity(pid, seconds):
+    """The processor time (in seconds) a process used over the given seconds
+    and the times it woke up from a wait."""
+    def sample():
+        with open(f"/proc/{pid}/schedstat") as f:
+            ns = int(f.read().split()[0])
+        with open(f"/proc/{pid}/status") as f:
+            wakeups = int(re.search(r"^voluntary_ctxt_switches:\s+(\d+)", f.read(), re.M).group(1))
+        return ns, wakeups
+    before = sample()
+    time.sleep(seconds)
+    after = sample()
+    return (after[0] - before[0]) / 1e9, after[1] - before[1]
+
+
 class HackTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -104,9 +119,10 @@ class HackTest(unittest.TestCase):
             time.sleep(0.2)
         self.fail(f"timed out waiting until {what}")
 
-    def held_window(self, kind, x, y, width, height, display):
-        """A window that the probe makes and holds for the test; its id."""
-        holder = subprocess.Popen([PROBE, kind, str(x), str(y), str(width), str(height)],
+    def held_window(self, kind, x, y, width, height, display, *parent):
+        """A window that the probe makes (inside parent, if given) and holds
+        for the test; its id."""
+        holder = subprocess.Popen([PROBE, kind, str(x), str(y), str(width), str(height), *parent],
                                   stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True,
                                   env={**os.environ, "DISPLAY": display})
         self.addCleanup(lambda: (holder.stdin.close(), holder.wait(timeout=30), holder.stdout.close()))
@@ -253,6 +269,70 @@ class HackTest(unittest.TestCase):
         hack = self.start("--window", GYREL_GETIMAGE="")
         self.wait_for(lambda: share_equal(pixels(self.server.display, "root", points), before) < 0.95,
                       "the spiral turns in the window", seconds=2.5)
+        self.ends_cleanly(hack)
+
+    def own_window(self, hack, display=None):
+        """The id of the window the hack made, found by its process id."""
+        find = lambda: subprocess.run(["xdotool", "search", "--pid", str(hack.pid)], capture_output=True, text=True,
+                                      env={**os.environ, "DISPLAY": display or self.server.display}).stdout.split()
+        self.wait_for(find, "its window is up")
+        return find()[0]
+
+    def test_it_sleeps_while_nobody_can_see_its_window_and_goes_on_after(self):
+        # Unmapped or covered, it neither draws nor wakes; seen again, the
+        # spiral turns on. The preview's window stays mapped inside a dialog
+        # that is unmapped around it.
+        display = self.server.display
+        probe(display, "root")
+        for case, pace in (("unmapped", "30000"), ("covered", "0"), ("in an unmapped parent", "30000")):
+            with self.subTest(case=case, steps_per_second=pace):
+                if case == "in an unmapped parent":
+                    parent, _ = self.pattern_window(0, 0, 400, 300)
+                    window = self.held_window("window", 20, 20, 320, 240, display, parent)
+                    hack = self.start("--window-id", window, "--steps-per-second", pace, GYREL_GETIMAGE="")
+                    hide, show = ["unmap", parent], ["map", parent]
+                else:
+                    hack = self.start("--window", "--steps-per-second", pace, GYREL_GETIMAGE="")
+                    window = self.own_window(hack)
+                    hide, show = ["unmap", window], ["map", window]
+                points = grid(320, 240)
+                picture = lambda: pixels(display, window, points)
+                first = picture()
+                self.wait_for(lambda: share_equal(picture(), first) < 0.95, "the spiral turns")
+                if case == "covered":
+                    cover = subprocess.Popen([PROBE, "window", "0", "0", *map(str, SCREEN)], stdin=subprocess.PIPE,
+                                             stdout=subprocess.PIPE, text=True, env={**os.environ, "DISPLAY": display})
+                    cover.stdout.readline()
+                else:
+                    probe(display, *hide)
+                time.sleep(0.5)
+                seconds, wakeups = activity(hack.pid, 2)
+                self.assertEqual(wakeups, 0, f"woke {wakeups} times while hidden")
+                self.assertLess(seconds, 0.002)
+                if case == "covered":
+                    cover.stdin.close()
+                    cover.wait()
+                    cover.stdout.close()
+                else:
+                    probe(display, *show)
+                before = picture()
+                self.wait_for(lambda: share_equal(picture(), before) < 0.95, "the spiral turns again", seconds=3)
+                self.ends_cleanly(hack)
+
+    def test_its_window_moved_out_of_a_parent_that_then_goes_keeps_drawing(self):
+        # Watching the parent, it lets go of it when the window leaves; the
+        # parent, destroyed meanwhile, answers with an error about a window
+        # that is not the hack's.
+        display = self.server.display
+        parent, _ = self.pattern_window(0, 0, 400, 300)
+        window = self.held_window("window", 20, 20, 320, 240, display, parent)
+        hack = self.start("--window-id", window, GYREL_GETIMAGE="")
+        points = grid(320, 240)
+        time.sleep(1)
+        probe(display, "move-out", window, parent)
+        before = pixels(display, window, points)
+        self.wait_for(lambda: share_equal(pixels(display, window, points), before) < 0.95, "the spiral turns on")
+        self.assertIsNone(hack.poll(), "gyrel ended")
         self.ends_cleanly(hack)
 
     def test_windows_it_cannot_draw_on_are_refused_with_a_reason(self):
