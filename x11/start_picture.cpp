@@ -1,6 +1,7 @@
 #include "x11/start_picture.h"
 
 #include <poll.h>
+#include <sys/prctl.h>
 #include <signal.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -118,8 +119,13 @@ HelperResult RunHelper(const std::string& helper, HackWindow* hack, const PixelF
     std::snprintf(windowId, sizeof windowId, "0x%lx", hack->window);
     std::snprintf(pixmapId, sizeof pixmapId, "0x%lx", pixmap);
     const std::string displayName = DisplayString(display);
+    const pid_t parent = getpid();
     const pid_t child = fork();
     if (child == 0) {
+        // A hack killed outright has no time to end the helper: the kernel
+        // does it then. A hack that died before the request was made is
+        // seen in a parent that is no longer the hack.
+        if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || getppid() != parent) _exit(127);
         setpgid(0, 0);
         setenv("DISPLAY", displayName.c_str(), 1);
         close(ConnectionNumber(display));

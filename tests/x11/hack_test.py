@@ -261,6 +261,29 @@ class HackTest(unittest.TestCase):
                 else:
                     server.process.send_signal(signal.SIGCONT)
 
+    def slow_helper(self, script="trap '' TERM\nexec sleep 60"):
+        """A picture helper that writes its process id to a file, then runs
+        the script; the helper's path and that file's."""
+        folder = tempfile.mkdtemp()
+        self.addCleanup(shutil.rmtree, folder)
+        helper, pid = os.path.join(folder, "slow-getimage"), os.path.join(folder, "pid")
+        with open(helper, "w") as f:
+            f.write(f"#!/bin/sh\necho $$ > {pid}.new\nmv {pid}.new {pid}\n{script}\n")
+        os.chmod(helper, 0o755)
+        return helper, pid
+
+    def test_the_picture_helper_dies_with_a_killed_hack(self):
+        helper, pid_file = self.slow_helper()
+        window, _ = self.pattern_window(0, 0, 320, 240)
+        hack = self.start("--window-id", window, GYREL_GETIMAGE=helper)
+        self.wait_for(lambda: os.path.exists(pid_file), "the helper runs")
+        with open(pid_file) as f:
+            pid = int(f.read())
+        hack.kill()
+        hack.wait(timeout=10)
+        alive = lambda: os.path.exists(f"/proc/{pid}") and open(f"/proc/{pid}/stat").read().split(")")[1].split()[0] != "Z"
+        self.wait_for(lambda: not alive(), "the helper has gone", seconds=2)
+
     def test_its_own_window_shows_the_spiral_at_once_without_a_window_manager(self):
         probe(self.server.display, "root")
         points = grid(*SCREEN)
