@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "x11/stop_signals.h"
 #include "x11/x_errors.h"
@@ -30,22 +31,31 @@ constexpr int64_t kHelperGraceMs = 300;
 
 bool Executable(const std::string& path) { return !path.empty() && access(path.c_str(), X_OK) == 0; }
 
-// Reads the part of the drawable that lies within the given rectangle into
-// the surface at the same place. Errors (a window off screen or unmapped)
-// leave the surface as it was.
+// Reads a rectangle of the drawable into the surface with its top-left
+// corner at (toX, toY). Errors (a window off screen or unmapped) leave the
+// surface as it was.
 void ReadInto(Display* display, Drawable drawable, int x, int y, int width, int height,
-              const PixelFormat& format, SoftSurface* surface) {
+              const PixelFormat& format, SoftSurface* surface, int toX, int toY) {
     if (width <= 0 || height <= 0) return;
     XErrorTrap trap(display);
     XImage* image = XGetImage(display, drawable, x, y, static_cast<unsigned>(width),
                               static_cast<unsigned>(height), AllPlanes, ZPixmap);
     if (image == nullptr) return;
-    if (!trap.Failed()) format.ImageToSurface(image, x, y, surface);
+    if (!trap.Failed()) format.ImageToSurface(image, toX, toY, surface);
     XDestroyImage(image);
 }
 
+// A compositing manager owns the screen's _NET_WM_CM_S selection.
+bool Composited(Display* display, int screen) {
+    const std::string selection = "_NET_WM_CM_S" + std::to_string(screen);
+    return XGetSelectionOwner(display, XInternAtom(display, selection.c_str(), False)) != None;
+}
+
 // What the screen shows of the window: a window may only be read where it
-// lies on the screen.
+// lies on the screen. Under a compositing manager a window's own contents
+// are kept off the screen and are undefined until drawn (a new window's
+// among them): the root, which holds what the screen shows, is read there
+// instead, unless its colours go through a colour map.
 void CopyScreen(HackWindow* hack, const PixelFormat& format, SoftSurface* surface) {
     Display* display = hack->display;
     Window child;
@@ -62,7 +72,14 @@ void CopyScreen(HackWindow* hack, const PixelFormat& format, SoftSurface* surfac
     const int y0 = std::max(0, -top);
     const int x1 = std::min(surface->width, DisplayWidth(display, hack->screen) - left);
     const int y1 = std::min(surface->height, DisplayHeight(display, hack->screen) - top);
-    ReadInto(display, hack->window, x0, y0, x1 - x0, y1 - y0, format, surface);
+    const Visual* rootVisual = DefaultVisual(display, hack->screen);
+    if (Composited(display, hack->screen) && rootVisual->c_class == TrueColor) {
+        const PixelFormat rootFormat(rootVisual->red_mask, rootVisual->green_mask, rootVisual->blue_mask,
+                                     DefaultDepth(display, hack->screen));
+        ReadInto(display, hack->root, left + x0, top + y0, x1 - x0, y1 - y0, rootFormat, surface, x0, y0);
+    } else {
+        ReadInto(display, hack->window, x0, y0, x1 - x0, y1 - y0, format, surface, x0, y0);
+    }
 }
 
 enum class HelperResult { Done, Failed, Stopped };
@@ -152,7 +169,7 @@ HelperResult RunHelper(const std::string& helper, HackWindow* hack, const PixelF
         if (pidfd >= 0) close(pidfd);
     }
     if (result == HelperResult::Done) {
-        ReadInto(display, pixmap, 0, 0, surface->width, surface->height, format, surface);
+        ReadInto(display, pixmap, 0, 0, surface->width, surface->height, format, surface, 0, 0);
     }
     XFreePixmap(display, pixmap);
     return result;

@@ -193,6 +193,23 @@ class HackTest(unittest.TestCase):
                 self.wait_for(shown, f"the window shows {expected}")
                 self.ends_cleanly(hack)
 
+    def test_under_a_compositing_manager_the_start_picture_is_what_the_screen_shows(self):
+        # The compositor keeps windows' contents off the screen: the window
+        # holds its own pattern, the screen under it shows the root's,
+        # shifted by one stripe.
+        server = self.private_server()
+        display = server.display
+        probe(display, "root")
+        compositor = subprocess.Popen([PROBE, "compositor"], stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True,
+                                      env={**os.environ, "DISPLAY": display})
+        self.addCleanup(lambda: (compositor.stdin.close(), compositor.wait(timeout=30), compositor.stdout.close()))
+        self.assertEqual(compositor.stdout.readline(), "ready\n")
+        window, points = self.pattern_window(40, 0, 320, 240, display)
+        hack = self.start("--window-id", window, *STILL, display=display, GYREL_GETIMAGE="")
+        desk = pattern(points, dx=40)
+        self.wait_for(lambda: share_equal(pixels(display, window, points), desk) > 0.95, "the window shows the screen")
+        self.ends_cleanly(hack)
+
     def test_follows_a_new_size_keeping_the_picture(self):
         window, points = self.pattern_window(0, 0, 160, 120)
         hack = self.start("--window-id", window, *STILL, GYREL_GETIMAGE="")

@@ -20,11 +20,17 @@
 //   gyrel-x11-probe map ID, unmap ID maps or unmaps a window
 //   gyrel-x11-probe move-out ID PARENT  moves a window from inside PARENT to
 //                                    the root and destroys PARENT, in one go
+//   gyrel-x11-probe compositor       plays a compositing manager that shows
+//                                    nothing: owns the screen's _NET_WM_CM_S
+//                                    selection and keeps every top-level
+//                                    window's picture off the screen, until
+//                                    standard input closes
 //
 // The pattern: vertical stripes 40 pixels wide cycling through eight
 // colours, every second band of 40 rows shifted by one stripe.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xcomposite.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -115,7 +121,7 @@ long Number(const char* text) { return std::strtol(text, nullptr, 0); }
 
 int Usage() {
     std::fputs("usage: gyrel-x11-probe window X Y W H [PARENT] | inputonly X Y W H | root | pixels ID X Y... | "
-               "pattern X Y... | resize ID W H | destroy ID | map ID | unmap ID | move-out ID PARENT\n",
+               "pattern X Y... | resize ID W H | destroy ID | map ID | unmap ID | move-out ID PARENT | compositor\n",
                stderr);
     return 2;
 }
@@ -167,6 +173,20 @@ int main(int argc, char** argv) {
             while (event.type != Expose);
         }
         std::printf("0x%lx\n", window);
+        std::fflush(stdout);
+        char buffer[64];
+        while (std::fgets(buffer, sizeof buffer, stdin) != nullptr) {
+        }
+        return 0;
+    }
+    if (command == "compositor" && argc == 2) {
+        const std::string selection = "_NET_WM_CM_S" + std::to_string(screen);
+        XSetSelectionOwner(display, XInternAtom(display, selection.c_str(), False),
+                           XCreateSimpleWindow(display, root, 0, 0, 1, 1, 0, 0, 0), CurrentTime);
+        XCompositeRedirectSubwindows(display, root, CompositeRedirectManual);
+        XSync(display, False);
+        if (g_xError) return 1;
+        std::printf("ready\n");
         std::fflush(stdout);
         char buffer[64];
         while (std::fgets(buffer, sizeof buffer, stdin) != nullptr) {
