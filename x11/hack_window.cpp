@@ -269,6 +269,7 @@ bool OpenHackWindow(Display* display, const HackOptions& options, HackWindow* ha
     bool ok = true;
     if (options.target == TargetKind::WindowId) {
         ok = AdoptWindow(display, options.windowId, hack, problem);
+        hack->preview = true;
     } else if (options.target == TargetKind::Root) {
         const char* named = std::getenv("XSCREENSAVER_WINDOW");
         unsigned long id = 0;
@@ -309,16 +310,17 @@ void CloseHackWindow(HackWindow* hack) {
     hack->window = 0;
 }
 
-void WaitForEvents(HackWindow* hack, int stopFd, int64_t timeoutNs) {
+void WaitForEvents(HackWindow* hack, int stopFd, int64_t timeoutNs, int otherFd) {
     // Events already here may be what the caller waits for (the window's
     // first showing): it looks before this waits for more.
     if (HandlePending(hack) > 0) return;
     XFlush(hack->display);
     if (hack->gone || StopRequested() || XPending(hack->display) > 0) return;
-    pollfd fds[2] = {{ConnectionNumber(hack->display), POLLIN, 0}, {stopFd, POLLIN, 0}};
+    // poll passes over negative descriptors.
+    pollfd fds[3] = {{ConnectionNumber(hack->display), POLLIN, 0}, {stopFd, POLLIN, 0}, {otherFd, POLLIN, 0}};
     const int64_t ms = (timeoutNs + 999999) / 1000000;
     const int timeoutMs = timeoutNs < 0 ? -1 : (ms > 60000 ? 60000 : static_cast<int>(ms));
-    poll(fds, stopFd >= 0 ? 2 : 1, timeoutMs);
+    poll(fds, 3, timeoutMs);
     HandlePending(hack);
 }
 

@@ -26,6 +26,9 @@ constexpr const char* kHelperDirectories[] = {"/usr/libexec/xscreensaver", "/usr
 // Loading a large picture from a slow disk can take a while; a helper that
 // takes longer than this is not waited for.
 constexpr int64_t kHelperLimitMs = 15000;
+// The settings dialog starts a preview afresh at every choice: a preview
+// that is still blank after this long turns what its window shows instead.
+constexpr int64_t kPreviewHelperLimitMs = 2000;
 // How long a helper asked to stop may take before its group is killed.
 constexpr int64_t kHelperGraceMs = 300;
 
@@ -89,11 +92,13 @@ int64_t MsUntil(std::chrono::steady_clock::time_point end) {
     return std::max<int64_t>(0, left.count());
 }
 
-// Waits until the child ends, a stop is asked for (stopFd) or the limit
-// passes; true if it ended, with its status. The wait sleeps on a descriptor
-// of the child (pidfd) where the kernel has them, and looks again every
-// 20 ms where it has not.
-bool AwaitChild(pid_t child, int pidfd, int stopFd, std::chrono::steady_clock::time_point end, int* status) {
+// Waits until the child ends or the limit passes, and, given the hack's
+// window, until a stop is asked for or the window ends, handling its events
+// meanwhile; true if the child ended, with its status. The wait sleeps on a
+// descriptor of the child (pidfd) where the kernel has them, and looks
+// again every 20 ms where it has not.
+bool AwaitChild(pid_t child, int pidfd, HackWindow* hack, int stopFd, std::chrono::steady_clock::time_point end,
+                int* status) {
     for (;;) {
         const pid_t done = waitpid(child, status, WNOHANG);
         if (done == child) return true;
@@ -102,10 +107,14 @@ bool AwaitChild(pid_t child, int pidfd, int stopFd, std::chrono::steady_clock::t
             return true;
         }
         const int64_t left = MsUntil(end);
-        if (left == 0 || (stopFd >= 0 && StopRequested())) return false;
-        pollfd fds[2] = {{pidfd, POLLIN, 0}, {stopFd, POLLIN, 0}};
-        const int64_t wait = pidfd >= 0 ? left : std::min<int64_t>(left, 20);
-        poll(fds, 2, static_cast<int>(std::min<int64_t>(wait, 60000)));
+        if (left == 0 || (hack != nullptr && (StopRequested() || hack->gone))) return false;
+        const int64_t waitMs = std::min<int64_t>(pidfd >= 0 ? left : std::min<int64_t>(left, 20), 60000);
+        if (hack != nullptr) {
+            WaitForEvents(hack, stopFd, waitMs * 1000000, pidfd);
+        } else {
+            pollfd fd = {pidfd, POLLIN, 0};
+            poll(&fd, 1, static_cast<int>(waitMs));
+        }
     }
 }
 
@@ -114,7 +123,7 @@ void EndHelperGroup(pid_t child, int pidfd) {
     kill(-child, SIGTERM);
     int status = 0;
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kHelperGraceMs);
-    if (!AwaitChild(child, pidfd, -1, end, &status)) {
+    if (!AwaitChild(child, pidfd, nullptr, -1, end, &status)) {
         kill(-child, SIGKILL);
         waitpid(child, &status, 0);
     }
@@ -156,13 +165,14 @@ HelperResult RunHelper(const std::string& helper, HackWindow* hack, const PixelF
         setpgid(child, child);
         SetHelperGroup(child);
         const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, child, 0));
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kHelperLimitMs);
+        const int64_t limitMs = hack->preview ? kPreviewHelperLimitMs : kHelperLimitMs;
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
         int status = 0;
-        if (AwaitChild(child, pidfd, stopFd, end, &status)) {
+        if (AwaitChild(child, pidfd, hack, stopFd, end, &status)) {
             if (WIFEXITED(status) && WEXITSTATUS(status) == 0) result = HelperResult::Done;
         } else {
             EndHelperGroup(child, pidfd);
-            if (StopRequested()) result = HelperResult::Stopped;
+            if (StopRequested() || hack->gone) result = HelperResult::Stopped;
         }
         kill(-child, SIGKILL);  // anything the helper left running
         SetHelperGroup(0);

@@ -301,6 +301,31 @@ class HackTest(unittest.TestCase):
         alive = lambda: os.path.exists(f"/proc/{pid}") and open(f"/proc/{pid}/stat").read().split(")")[1].split()[0] != "Z"
         self.wait_for(lambda: not alive(), "the helper has gone", seconds=2)
 
+    def test_while_a_slow_helper_runs_its_windows_end_is_honoured_and_a_preview_starts(self):
+        # The settings dialog's preview (--window-id) waits only briefly for
+        # the helper, then turns what its window shows; any window's end
+        # ends the hack at once, quietly.
+        for case in ("preview", "window destroyed"):
+            with self.subTest(case=case):
+                helper, pid_file = self.slow_helper()
+                window, points = self.pattern_window(0, 0, 320, 240)
+                hack = self.start("--window-id", window, GYREL_GETIMAGE=helper)
+                self.wait_for(lambda: os.path.exists(pid_file), "the helper runs")
+                with open(pid_file) as f:
+                    pid = int(f.read())
+                if case == "preview":
+                    self.wait_for(lambda: share_equal(pixels(self.server.display, window, points), pattern(points))
+                                  < 0.95, "the spiral turns", seconds=5)
+                else:
+                    started = time.monotonic()
+                    probe(self.server.display, "destroy", window)
+                    self.ends_cleanly(hack, sig=None)
+                    self.assertLess(time.monotonic() - started, 2.0)
+                self.assertFalse(os.path.exists(f"/proc/{pid}") and
+                                 open(f"/proc/{pid}/stat").read().split(")")[1].split()[0] != "Z", "the helper runs on")
+                if case == "preview":
+                    self.ends_cleanly(hack)
+
     def test_its_own_window_shows_the_spiral_at_once_without_a_window_manager(self):
         probe(self.server.display, "root")
         points = grid(*SCREEN)
