@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <X11/Xatom.h>
+#include <X11/keysym.h>
 #include <X11/Xutil.h>
 
 #include <algorithm>
@@ -117,7 +118,7 @@ bool CreateOwnWindow(Display* display, HackWindow* hack, std::string* problem) {
     // No background: until the first frame the window shows what was on the
     // screen under it, which is what the spiral then starts from.
     attributes.background_pixmap = None;
-    attributes.event_mask = StructureNotifyMask | ExposureMask | VisibilityChangeMask;
+    attributes.event_mask = StructureNotifyMask | ExposureMask | VisibilityChangeMask | KeyPressMask;
     unsigned long mask = CWBackPixmap | CWEventMask;
     if (hack->visual != DefaultVisual(display, screen)) {
         // Another visual than the root's needs a colour map and border of
@@ -133,10 +134,20 @@ bool CreateOwnWindow(Display* display, HackWindow* hack, std::string* problem) {
     XStoreName(display, hack->window, "Gyrel");
     XClassHint classHint{const_cast<char*>("gyrel"), const_cast<char*>("Gyrel")};
     XSetClassHint(display, hack->window, &classHint);
-    // Lets window managers and xrestop tie the window to this process.
+    // Lets window managers and xrestop tie the window to this process; a
+    // process id means something only beside the machine it runs on.
     const long pid = static_cast<long>(getpid());
     XChangeProperty(display, hack->window, XInternAtom(display, "_NET_WM_PID", False), XA_CARDINAL, 32,
                     PropModeReplace, reinterpret_cast<const unsigned char*>(&pid), 1);
+    char host[256] = {};
+    if (gethostname(host, sizeof host - 1) == 0) {
+        char* names[] = {host};
+        XTextProperty machine{};
+        if (XStringListToTextProperty(names, 1, &machine) != 0) {
+            XSetWMClientMachine(display, hack->window, &machine);
+            XFree(machine.value);
+        }
+    }
     hack->deleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
     XSetWMProtocols(display, hack->window, &hack->deleteWindow, 1);
     XMapWindow(display, hack->window);
@@ -242,6 +253,13 @@ void HandleEvent(HackWindow* hack, const XEvent& event) {
                 hack->gone = true;
             }
             break;
+        case KeyPress: {
+            // In its own window, as in other hacks' own windows; any window
+            // handed over belongs to another program, which has its keys.
+            const KeySym key = XLookupKeysym(const_cast<XKeyEvent*>(&event.xkey), 0);
+            if (hack->own && (key == XK_q || key == XK_Escape)) hack->gone = true;
+            break;
+        }
         default:
             break;
     }

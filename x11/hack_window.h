@@ -28,7 +28,7 @@ struct HackWindow {
     bool shown = false;    // exposed at least once
     bool exposed = false;  // needs the picture again
     bool resized = false;  // width and height have changed
-    bool gone = false;     // destroyed, or closed by the user
+    bool gone = false;     // destroyed, or closed by the user (q or Escape in its own)
     // Whether anyone can see it: the window and all its ancestors mapped,
     // and not covered whole by other windows. The real root is always
     // seen (the server tells nothing of what covers it).

@@ -14,6 +14,7 @@ import os
 import re
 import shutil
 import signal
+import socket
 import subprocess
 import sys
 import tempfile
@@ -398,6 +399,30 @@ class HackTest(unittest.TestCase):
         before = pixels(display, window, points)
         self.wait_for(lambda: share_equal(pixels(display, window, points), before) < 0.95, "the spiral turns on")
         self.assertIsNone(hack.poll(), "gyrel ended")
+        self.ends_cleanly(hack)
+
+    def test_in_its_own_window_q_and_escape_end_it(self):
+        display = self.server.display
+        for key, ends in (("q", True), ("Escape", True), ("space", False)):
+            with self.subTest(key=key):
+                hack = self.start("--window", GYREL_GETIMAGE="")
+                window = self.own_window(hack)
+                subprocess.run(["xdotool", "mousemove", "--window", window, "10", "10", "key", key], check=True,
+                               timeout=30, env={**os.environ, "DISPLAY": display})
+                if ends:
+                    self.ends_cleanly(hack, sig=None)
+                else:
+                    time.sleep(1)
+                    self.assertIsNone(hack.poll())
+                    self.ends_cleanly(hack)
+
+    def test_its_own_window_names_its_process_and_machine(self):
+        hack = self.start("--window", GYREL_GETIMAGE="")
+        properties = subprocess.run(["xprop", "-id", self.own_window(hack), "_NET_WM_PID", "WM_CLIENT_MACHINE"],
+                                    capture_output=True, text=True, timeout=30,
+                                    env={**os.environ, "DISPLAY": self.server.display}).stdout
+        self.assertEqual(properties, f'_NET_WM_PID(CARDINAL) = {hack.pid}\n'
+                                     f'WM_CLIENT_MACHINE(STRING) = "{socket.gethostname()}"\n')
         self.ends_cleanly(hack)
 
     def test_windows_it_cannot_draw_on_are_refused_with_a_reason(self):
