@@ -57,6 +57,15 @@ def share_equal(a, b):
     return sum(p == q for p, q in zip(a, b)) / len(a)
 
 
+def running(pid):
+    """Whether the process exists and has not ended (a zombie has)."""
+    try:
+        with open(f"/proc/{pid}/stat") as f:
+            return f.read().rsplit(")", 1)[1].split()[0] != "Z"
+    except FileNotFoundError:
+        return False
+
+
 def activity(pid, seconds):
     """The processor time (in seconds) a process used over the given seconds
     and the times it woke up from a wait."""
@@ -273,9 +282,7 @@ class HackTest(unittest.TestCase):
                         children = [int(p) for p in f.read().split()]
                     os.remove(pids)
                     time.sleep(0.5)  # for init to reap the orphans
-                    alive = [p for p in children if os.path.exists(f"/proc/{p}") and
-                             open(f"/proc/{p}/stat").read().split(")")[1].split()[0] != "Z"]
-                    self.assertEqual(alive, [], "children outlived gyrel")
+                    self.assertEqual([p for p in children if running(p)], [], "children outlived gyrel")
                 else:
                     server.process.send_signal(signal.SIGCONT)
 
@@ -299,8 +306,7 @@ class HackTest(unittest.TestCase):
             pid = int(f.read())
         hack.kill()
         hack.wait(timeout=10)
-        alive = lambda: os.path.exists(f"/proc/{pid}") and open(f"/proc/{pid}/stat").read().split(")")[1].split()[0] != "Z"
-        self.wait_for(lambda: not alive(), "the helper has gone", seconds=2)
+        self.wait_for(lambda: not running(pid), "the helper has gone", seconds=2)
 
     def test_while_a_slow_helper_runs_its_windows_end_is_honoured_and_a_preview_starts(self):
         # The settings dialog's preview (--window-id) waits only briefly for
@@ -322,8 +328,7 @@ class HackTest(unittest.TestCase):
                     probe(self.server.display, "destroy", window)
                     self.ends_cleanly(hack, sig=None)
                     self.assertLess(time.monotonic() - started, 2.0)
-                self.assertFalse(os.path.exists(f"/proc/{pid}") and
-                                 open(f"/proc/{pid}/stat").read().split(")")[1].split()[0] != "Z", "the helper runs on")
+                self.assertFalse(running(pid), "the helper runs on")
                 if case == "preview":
                     self.ends_cleanly(hack)
 
