@@ -286,49 +286,43 @@ class HackTest(unittest.TestCase):
                 else:
                     server.process.send_signal(signal.SIGCONT)
 
-    def slow_helper(self, script="trap '' TERM\nexec sleep 60"):
-        """A picture helper that writes its process id to a file, then runs
-        the script; the helper's path and that file's."""
+    def start_with_slow_helper(self):
+        """gyrel in a pattern window with a picture helper that ignores
+        SIGTERM and never ends; gyrel, the window, its points and the
+        helper's process id once it runs."""
         folder = tempfile.mkdtemp()
         self.addCleanup(shutil.rmtree, folder)
-        helper, pid = os.path.join(folder, "slow-getimage"), os.path.join(folder, "pid")
+        helper, pid_file = os.path.join(folder, "slow-getimage"), os.path.join(folder, "pid")
         with open(helper, "w") as f:
-            f.write(f"#!/bin/sh\necho $$ > {pid}.new\nmv {pid}.new {pid}\n{script}\n")
+            f.write(f"#!/bin/sh\necho $$ > {pid_file}.new\nmv {pid_file}.new {pid_file}\ntrap '' TERM\n"
+                    "exec sleep 60\n")
         os.chmod(helper, 0o755)
-        return helper, pid
-
-    def test_the_picture_helper_dies_with_a_killed_hack(self):
-        helper, pid_file = self.slow_helper()
-        window, _ = self.pattern_window(0, 0, 320, 240)
+        window, points = self.pattern_window(0, 0, 320, 240)
         hack = self.start("--window-id", window, GYREL_GETIMAGE=helper)
         self.wait_for(lambda: os.path.exists(pid_file), "the helper runs")
         with open(pid_file) as f:
-            pid = int(f.read())
-        hack.kill()
-        hack.wait(timeout=10)
-        self.wait_for(lambda: not running(pid), "the helper has gone", seconds=2)
+            return hack, window, points, int(f.read())
 
-    def test_while_a_slow_helper_runs_its_windows_end_is_honoured_and_a_preview_starts(self):
-        # The settings dialog's preview (--window-id) waits only briefly for
-        # the helper, then turns what its window shows; any window's end
-        # ends the hack at once, quietly.
-        for case in ("preview", "window destroyed"):
+    def test_while_a_slow_helper_runs_it_answers_and_the_helper_ends_with_it(self):
+        # Killed outright, it takes the helper with it; its window's end
+        # ends it at once, quietly; the settings dialog's preview (a window
+        # handed over by id) waits for the helper only briefly, then turns
+        # what its window shows.
+        for case in ("killed", "window destroyed", "preview"):
             with self.subTest(case=case):
-                helper, pid_file = self.slow_helper()
-                window, points = self.pattern_window(0, 0, 320, 240)
-                hack = self.start("--window-id", window, GYREL_GETIMAGE=helper)
-                self.wait_for(lambda: os.path.exists(pid_file), "the helper runs")
-                with open(pid_file) as f:
-                    pid = int(f.read())
-                if case == "preview":
-                    self.wait_for(lambda: share_equal(pixels(self.server.display, window, points), pattern(points))
-                                  < 0.95, "the spiral turns", seconds=5)
-                else:
-                    started = time.monotonic()
+                hack, window, points, helper = self.start_with_slow_helper()
+                started = time.monotonic()
+                if case == "killed":
+                    hack.kill()
+                    hack.wait(timeout=10)
+                elif case == "window destroyed":
                     probe(self.server.display, "destroy", window)
                     self.ends_cleanly(hack, sig=None)
                     self.assertLess(time.monotonic() - started, 2.0)
-                self.assertFalse(running(pid), "the helper runs on")
+                else:
+                    self.wait_for(lambda: share_equal(pixels(self.server.display, window, points), pattern(points))
+                                  < 0.95, "the spiral turns", seconds=5)
+                self.wait_for(lambda: not running(helper), "the helper has gone", seconds=2)
                 if case == "preview":
                     self.ends_cleanly(hack)
 
