@@ -129,14 +129,18 @@ class HackTest(unittest.TestCase):
             time.sleep(0.2)
         self.fail(f"timed out waiting until {what}")
 
-    def held_window(self, kind, x, y, width, height, display, *parent):
-        """A window that the probe makes (inside parent, if given) and holds
-        for the test; its id."""
-        holder = subprocess.Popen([PROBE, kind, str(x), str(y), str(width), str(height), *parent],
-                                  stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True,
+    def held(self, display, *args):
+        """Runs the probe with the arguments until the test ends; its first
+        line."""
+        holder = subprocess.Popen([PROBE, *map(str, args)], stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True,
                                   env={**os.environ, "DISPLAY": display})
         self.addCleanup(lambda: (holder.stdin.close(), holder.wait(timeout=30), holder.stdout.close()))
         return holder.stdout.readline().strip()
+
+    def held_window(self, kind, x, y, width, height, display, *parent):
+        """A window that the probe makes (inside parent, if given) and holds
+        for the test; its id."""
+        return self.held(display, kind, x, y, width, height, *parent)
 
     def pattern_window(self, x, y, width, height, display=None):
         """A top-level window of the test's, with the pattern as its background
@@ -210,10 +214,7 @@ class HackTest(unittest.TestCase):
         server = self.private_server()
         display = server.display
         probe(display, "root")
-        compositor = subprocess.Popen([PROBE, "compositor"], stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True,
-                                      env={**os.environ, "DISPLAY": display})
-        self.addCleanup(lambda: (compositor.stdin.close(), compositor.wait(timeout=30), compositor.stdout.close()))
-        self.assertEqual(compositor.stdout.readline(), "ready\n")
+        self.assertEqual(self.held(display, "compositor"), "ready")
         window, points = self.pattern_window(40, 0, 320, 240, display)
         hack = self.start("--window-id", window, *STILL, display=display, GYREL_GETIMAGE="")
         desk = pattern(points, dx=40)
@@ -355,31 +356,24 @@ class HackTest(unittest.TestCase):
                     parent, _ = self.pattern_window(0, 0, 400, 300)
                     window = self.held_window("window", 20, 20, 320, 240, display, parent)
                     hack = self.start("--window-id", window, "--steps-per-second", pace, GYREL_GETIMAGE="")
-                    hide, show = ["unmap", parent], ["map", parent]
+                    unmapped = parent
                 else:
                     hack = self.start("--window", "--steps-per-second", pace, GYREL_GETIMAGE="")
-                    window = self.own_window(hack)
-                    hide, show = ["unmap", window], ["map", window]
+                    window = unmapped = self.own_window(hack)
                 points = grid(320, 240)
                 picture = lambda: pixels(display, window, points)
                 first = picture()
                 self.wait_for(lambda: share_equal(picture(), first) < 0.95, "the spiral turns")
                 if case == "covered":
-                    cover = subprocess.Popen([PROBE, "window", "0", "0", *map(str, SCREEN)], stdin=subprocess.PIPE,
-                                             stdout=subprocess.PIPE, text=True, env={**os.environ, "DISPLAY": display})
-                    cover.stdout.readline()
+                    show = ["unmap", self.held_window("window", 0, 0, *SCREEN, display)]
                 else:
-                    probe(display, *hide)
+                    probe(display, "unmap", unmapped)
+                    show = ["map", unmapped]
                 time.sleep(0.5)
                 seconds, wakeups = activity(hack.pid, 2)
                 self.assertEqual(wakeups, 0, f"woke {wakeups} times while hidden")
                 self.assertLess(seconds, 0.002)
-                if case == "covered":
-                    cover.stdin.close()
-                    cover.wait()
-                    cover.stdout.close()
-                else:
-                    probe(display, *show)
+                probe(display, *show)
                 before = picture()
                 self.wait_for(lambda: share_equal(picture(), before) < 0.95, "the spiral turns again", seconds=3)
                 self.ends_cleanly(hack)
