@@ -4,8 +4,8 @@
 #include <unistd.h>
 
 #include <X11/Xatom.h>
-#include <X11/keysym.h>
 #include <X11/Xutil.h>
+#include <X11/keysym.h>
 
 #include <algorithm>
 #include <chrono>
