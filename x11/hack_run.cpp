@@ -11,6 +11,7 @@
 #include <string>
 
 #include "effect/soft_surface.h"
+#include "x11/display_power.h"
 #include "x11/fps_overlay.h"
 #include "x11/frame_budget.h"
 #include "x11/hack_window.h"
@@ -53,6 +54,7 @@ int DrawFrames(HackWindow* hack, const HackOptions& options, const PixelFormat& 
         return Fail("not enough memory for a picture of the window");
     }
     const GC gc = XCreateGC(display, hack->window, 0, nullptr);
+    DisplayPower power(display);
     FpsOverlay overlay;
     if (options.showFps) overlay.Open(display, hack->window, format.PixelOf(0), format.PixelOf(0xFFFFFF));
 
@@ -71,9 +73,9 @@ int DrawFrames(HackWindow* hack, const HackOptions& options, const PixelFormat& 
     };
     int code = 0;
     auto ending = [&]() { return code != 0 || hack->gone || StopRequested() || XErrorsPersist(); };
-    // Handles what has come, waiting up to timeoutNs for it. A new size or
-    // an exposure is answered at once, not at the next frame, which may be
-    // seconds away.
+    // Handles what has come, waiting up to timeoutNs for it (negative: for
+    // as long as it takes). A new size or an exposure is answered at once,
+    // not at the next frame, which may be seconds away.
     auto follow = [&](int64_t timeoutNs) {
         WaitForEvents(hack, stopFd, timeoutNs);
         if (hack->resized) {
@@ -87,10 +89,39 @@ int DrawFrames(HackWindow* hack, const HackOptions& options, const PixelFormat& 
         }
         if (hack->exposed && !hack->gone) put();
     };
+    // A wait until due, cut short when the monitor's state is to be asked.
+    auto followUntil = [&](int64_t dueNs, int64_t nowNs) {
+        const int64_t look = power.NsUntilNextLook(nowNs);
+        follow(look >= 0 ? std::min(dueNs - nowNs, look) : dueNs - nowNs);
+    };
+
+    // Nobody can see the spiral: its window is unmapped or covered, or the
+    // monitor sleeps. Then nothing is drawn and the hack sleeps on the
+    // connection: with no time limit while the window is hidden (the server
+    // says when it is seen again), asking about the monitor once a second
+    // while that sleeps.
+    auto resting = [&]() { return HackWindowHidden(*hack) || power.Asleep(NowNs()); };
+    auto rest = [&]() {
+        while (!ending() && resting()) {
+            if (HackWindowHidden(*hack)) {
+                follow(-1);
+            } else {
+                const int64_t now = NowNs();
+                followUntil(now + power.NsUntilNextLook(now), now);
+            }
+        }
+    };
 
     int64_t last = NowNs();
     put();
     while (!ending()) {
+        if (resting()) {
+            rest();
+            // The spiral goes on where it was, at its pace: the time nobody
+            // saw it is owed no steps.
+            last = NowNs();
+            continue;
+        }
         int64_t batches = 0;
         if (unbudgeted) {
             // As many batches as the delay holds, at least one, with events
@@ -104,14 +135,17 @@ int DrawFrames(HackWindow* hack, const HackOptions& options, const PixelFormat& 
                     follow(0);
                     nextLook = NowNs() + kEventLookNs;
                 }
-            } while (NowNs() < due && !ending());
+            } while (NowNs() < due && !ending() && !resting());
         } else {
             // Sleep out the delay, and on until a batch of steps is due, so
             // that a wake-up always has something to draw.
             const int64_t wakeNs = NowNs() + std::max(delayNs, budget.NsUntilNextBatch());
-            for (int64_t now = NowNs(); now < wakeNs && !ending(); now = NowNs()) follow(wakeNs - now);
+            for (int64_t now = NowNs(); now < wakeNs && !ending() && !resting(); now = NowNs()) {
+                followUntil(wakeNs, now);
+            }
         }
         if (ending()) break;
+        if (resting()) continue;
 
         const int64_t now = NowNs();
         const FrameBudget::Share share = budget.Take(now - last);
