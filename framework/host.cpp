@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/draw_pace.h"
+#include "base/draw_pace.h"
 #include "framework/monitors.h"
 #include "framework/saver_main.h"
 #include "framework/start_picture.h"
@@ -94,12 +94,18 @@ DWORD WINAPI DrawWorker(LPVOID parameter) {
     DrawLock* lock = record.lock;
     DrawCallback draw = g_saverCallbacks.drawCallback;
     DrawRateCallback rate = g_saverCallbacks.drawRateCallback;
-    DrawPace pace = MakeDrawPace(draw != nullptr && rate != nullptr ? rate() : 0);
+    // One call at a time, each when it falls due; a worker held up longer
+    // than an interval (frozen, paused) starts afresh.
+    DrawPace pace = MakeDrawPace(draw != nullptr && rate != nullptr ? rate() : 0, 0);
     // Without a draw callback, or once it has nothing left to draw in, the
     // worker only waits for the stop.
     bool drawing = draw != nullptr;
     for (;;) {
-        const uint64_t waitUs = drawing ? PaceWaitUs(&pace, NowUs()) : kWaitForStop;
+        uint64_t waitUs = kWaitForStop;
+        if (drawing) {
+            const uint64_t now = NowUs();
+            waitUs = TakeDueDrawCalls(&pace, now, 1) == 1 ? 0 : PaceWaitUs(&pace, now);
+        }
         if (!AwaitDrawLockTurn(lock, waitUs)) break;
         if (waitUs == 0) drawing = draw(window);
     }

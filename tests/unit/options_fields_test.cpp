@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "config/field_value.h"
+#include "effect/field_value.h"
 #include "config/preview_command.h"
 #include "effect/settings.h"
 

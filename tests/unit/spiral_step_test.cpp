@@ -242,7 +242,7 @@ TEST_F(DrawSpiralTest, AFixedSeedDrawsAFixedPicture) {
     Create(2024);
     for (int i = 0; i < 40; ++i) {
         DrawSpiral(&g_testSpiral);
-        HostAdvanceTime(200);
+        HostClockAdvance(&g_testClock, 200);
     }
     EXPECT_EQ(PixelHash(surface), 505755808280667127ull);
 }
