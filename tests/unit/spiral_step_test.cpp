@@ -235,8 +235,10 @@ TEST_F(DrawSpiralTest, AStopEndsTheCallAfterTheStepInProgress) {
     }
 }
 
-TEST_F(DrawSpiralTest, AFixedSeedDrawsAFixedPicture) {
-    // Pins the whole renderer: engine and software surface together.
+// A change detector: pins the whole renderer, engine and software surface
+// together, so that any change to what they draw shows here. Update the hash
+// only for a change meant to alter the pictures.
+TEST_F(DrawSpiralTest, ChangeDetectorAFixedSeedDrawsTheSamePicture) {
     ApplyDialogValue(&g_testSpiral.settings, ROW_COL_CHANGE_PER, 3);
     PaintTestPicture(&surface);
     Create(2024);
