@@ -2,11 +2,11 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <new>
 
-#ifdef GYREL_SINGLE_THREADED
-#include <cstdlib>
-#else
+#ifndef GYREL_SINGLE_THREADED
 #include <condition_variable>
 #include <mutex>
 #endif
@@ -44,6 +44,8 @@ using Hold = std::unique_lock<Mutex>;
 enum class Presence { Absent, Started, Gone };
 
 thread_local int t_drawLocksHeld = 0;
+// Its address tells the threads apart, in either build.
+thread_local char t_threadMark = 0;
 
 }  // namespace
 
@@ -60,6 +62,7 @@ struct DrawLock {
     std::atomic<int> othersWaiting{0};
     bool workerHolds = false;
     bool otherHolds = false;
+    const char* otherHolder = nullptr;  // the t_threadMark of the thread that holds it
     long freezes = 0;
     bool paused = false;
     // Written under the mutex; the worker also reads it between two steps
@@ -99,10 +102,17 @@ void DeleteDrawLock(DrawLock* lock) { delete lock; }
 
 void EnterDrawLock(DrawLock* lock) {
     Hold hold(lock->mutex);
+    // The lock is not recursive: a thread that enters it again would wait
+    // for itself for ever. Say so and end instead.
+    if (lock->otherHolds && lock->otherHolder == &t_threadMark) {
+        std::fputs("DrawLock entered again by the thread that holds it\n", stderr);
+        std::abort();
+    }
     lock->othersWaiting.fetch_add(1, std::memory_order_relaxed);
     WaitUntil(lock, hold, [lock] { return !lock->workerHolds && !lock->otherHolds; });
     lock->othersWaiting.fetch_sub(1, std::memory_order_relaxed);
     lock->otherHolds = true;
+    lock->otherHolder = &t_threadMark;
     ++t_drawLocksHeld;
 }
 
@@ -110,19 +120,25 @@ void LeaveDrawLock(DrawLock* lock) {
     --t_drawLocksHeld;
     Hold hold(lock->mutex);
     lock->otherHolds = false;
+    lock->otherHolder = nullptr;
     Changed(lock);
 }
 
-long FreezeDrawLockWorker(DrawLock* lock, bool freeze) {
+long FreezeDrawLockWorker(DrawLock* lock) {
     // Through the lock, so that the worker is between two steps when the
     // count rises and meets the freeze as it enters again.
     DrawLockHold between(lock);
     Hold hold(lock->mutex);
     const long previous = lock->freezes;
-    if (freeze) {
-        if (lock->stopAsked || previous >= kMaximumWorkerFreezes) return -1;
-        lock->freezes = previous + 1;
-    } else if (previous > 0) {
+    if (lock->stopAsked || previous >= kMaximumWorkerFreezes) return -1;
+    lock->freezes = previous + 1;
+    return previous;
+}
+
+long ThawDrawLockWorker(DrawLock* lock) {
+    Hold hold(lock->mutex);
+    const long previous = lock->freezes;
+    if (previous > 0) {
         lock->freezes = previous - 1;
         Changed(lock);
     }

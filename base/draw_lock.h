@@ -12,9 +12,10 @@
 //                thread gets the lock at the worker's next step boundary,
 //                and a step pays for no lock of its own.
 //   freezes      A count, as the platform's thread suspension counts: from
-//                the first freeze until the last is lifted the worker takes
-//                no further step. It waits between two steps, holding
-//                nothing, and uses no processor time.
+//                the first freeze until the last is thawed the worker takes
+//                no further step. It waits parked inside its draw call,
+//                between two steps, holding nothing, and uses no processor
+//                time.
 //   the pause    A second hold of the same kind, not counted: set while
 //                nobody can see the picture (the display is off, the
 //                session is away, the preview is hidden). The worker steps
@@ -32,6 +33,30 @@
 //
 // Every wait blocks; none polls. A DrawLock is made fresh for each run of a
 // window, so a new run starts with no stop, no freeze and no worker.
+//
+// A close, from the accepted request to the lock's end (framework/host.cpp
+// and the effect's window procedure call these, in this order):
+//
+//   1. AskToStop: the run's stop state goes from Running to StopRequested,
+//      and StopDrawLockWorker asks each window's worker to stop.
+//   2. Each worker: HandOverDrawLock (or EnterDrawLockForWorker, for a held
+//      worker) answers false, the draw call ends after the step in progress
+//      and LeaveDrawLockForWorker; AwaitDrawLockTurn answers false, and the
+//      worker leaves its loop. It counts itself out of the run's running
+//      workers (the last one out sets the stop state to WorkerDone and posts
+//      WM_CLOSE to a window), and then, as its last act,
+//      DrawLockWorkerLeft.
+//   3. That WM_CLOSE destroys the windows. At each WM_DESTROY the host waits
+//      with AwaitDrawLockWorkerGone for every worker, and only then hands
+//      WM_DESTROY to the effect, which frees the spiral.
+//   4. When the loop has ended, the host waits (a bounded time) for each
+//      worker's thread to end, and DeleteDrawLock.
+//
+// So "stopped" has three senses, each with its owner: the run's stop state
+// (the host's, which decides what a WM_CLOSE does), each lock's stop (this
+// module's, which each worker reads between two steps) and the count of
+// workers still in their loops (the host's, which completes the stop state
+// when it reaches zero).
 #pragma once
 
 #include <cstdint>
@@ -39,7 +64,8 @@
 struct DrawLock;
 
 // Null when it cannot be made. Deleted only when no thread uses it any more:
-// after the worker has left and its thread has ended.
+// once the worker has said it left (its thread then touches nothing of the
+// lock but the return from DrawLockWorkerLeft).
 DrawLock* CreateDrawLock();
 void DeleteDrawLock(DrawLock* lock);
 
@@ -65,13 +91,14 @@ private:
 // The most freezes that nest, as for the platform's thread suspension.
 constexpr long kMaximumWorkerFreezes = 127;
 
-// One freeze more (freeze) or one fewer, made at a step boundary: when a
-// freeze returns, the worker takes no further step. Called without holding
-// the lock. The result is the count before the call, as the platform's
-// SuspendThread and ResumeThread give it; -1, with nothing changed, for a
-// freeze past kMaximumWorkerFreezes or once a stop was asked for. Lifting a
-// freeze at zero leaves zero.
-long FreezeDrawLockWorker(DrawLock* lock, bool freeze);
+// One freeze more, made at a step boundary: when it returns, the worker
+// takes no further step. Called without holding the lock. The result is the
+// count before the call, as the platform's SuspendThread gives it; -1, with
+// nothing changed, past kMaximumWorkerFreezes or once a stop was asked for.
+long FreezeDrawLockWorker(DrawLock* lock);
+// One freeze fewer; the result is the count before the call, as the
+// platform's ResumeThread gives it. Thawing at zero leaves zero.
+long ThawDrawLockWorker(DrawLock* lock);
 
 // Sets or lifts the pause (see above), made at a step boundary like a
 // freeze: when PauseDrawLockWorker returns, the worker takes no further step.

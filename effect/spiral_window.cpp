@@ -87,9 +87,9 @@ LRESULT CALLBACK SpiralWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
         // creation on, so a suspend counts even before the worker runs; once
         // a close has been accepted a suspend is refused (-1).
         case WM_SPIRAL_SUSPEND:
-            return static_cast<LRESULT>(FreezeDrawLockWorker(state->lock, true));
+            return static_cast<LRESULT>(FreezeDrawLockWorker(state->lock));
         case WM_SPIRAL_RESUME:
-            return static_cast<LRESULT>(FreezeDrawLockWorker(state->lock, false));
+            return static_cast<LRESULT>(ThawDrawLockWorker(state->lock));
         default:
             return DefWindowProcA(window, message, wParam, lParam);
     }

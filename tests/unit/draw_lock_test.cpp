@@ -7,6 +7,7 @@
 #include <pthread.h>
 #include <time.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <string>
@@ -24,7 +25,9 @@ constexpr int kStepsPerCall = 1000;
 // A draw worker of the host's shape, counting its steps.
 class Worker {
 public:
-    explicit Worker(DrawLock* lock, uint64_t paceUs = 0) : lock_(lock), paceUs_(paceUs) {
+    // Each step takes stepUs of the processor (0: next to nothing).
+    explicit Worker(DrawLock* lock, uint64_t paceUs = 0, uint64_t stepUs = 0)
+        : lock_(lock), paceUs_(paceUs), stepUs_(stepUs) {
         DrawLockWorkerStarting(lock_);
         thread_ = std::thread([this] { Run(); });
         while (cpuClock_.load() == 0) std::this_thread::yield();
@@ -69,6 +72,11 @@ private:
             for (int i = 0; i < kStepsPerCall; ++i) {
                 if (!HandOverDrawLock(lock_)) break;
                 inStep_ = true;
+                if (stepUs_ > 0) {
+                    const auto end = std::chrono::steady_clock::now() + std::chrono::microseconds(stepUs_);
+                    while (std::chrono::steady_clock::now() < end) {
+                    }
+                }
                 steps_.fetch_add(1);
                 inStep_ = false;
             }
@@ -80,6 +88,7 @@ private:
 
     DrawLock* lock_;
     uint64_t paceUs_;
+    uint64_t stepUs_;
     std::atomic<long> steps_{0};
     std::atomic<bool> inStep_{false};
     std::atomic<bool> gone_{false};
@@ -109,14 +118,15 @@ TEST_F(DrawLockTest, FreezeRepliesCountAsTheThreadSuspensionDoes) {
             StopDrawLockWorker(lock_);
             continue;
         }
-        EXPECT_EQ(FreezeDrawLockWorker(lock_, action == "freeze"), step.reply) << action;
+        EXPECT_EQ(action == "freeze" ? FreezeDrawLockWorker(lock_) : ThawDrawLockWorker(lock_), step.reply)
+            << action;
     }
 }
 
 TEST_F(DrawLockTest, FreezesStopAtTheLimit) {
-    for (long n = 0; n < kMaximumWorkerFreezes; ++n) ASSERT_EQ(FreezeDrawLockWorker(lock_, true), n);
-    EXPECT_EQ(FreezeDrawLockWorker(lock_, true), -1);
-    EXPECT_EQ(FreezeDrawLockWorker(lock_, false), kMaximumWorkerFreezes);
+    for (long n = 0; n < kMaximumWorkerFreezes; ++n) ASSERT_EQ(FreezeDrawLockWorker(lock_), n);
+    EXPECT_EQ(FreezeDrawLockWorker(lock_), -1);
+    EXPECT_EQ(ThawDrawLockWorker(lock_), kMaximumWorkerFreezes);
 }
 
 // Every order of freeze, unfreeze, pause, unpause, hold (the window
@@ -157,10 +167,10 @@ TEST_F(DrawLockTest, EveryOrderOfTheHandshake) {
             for (const Step& step : scripts[n]) {
                 switch (step.action) {
                     case Freeze:
-                        FreezeDrawLockWorker(lock, true);
+                        FreezeDrawLockWorker(lock);
                         break;
                     case Unfreeze:
-                        FreezeDrawLockWorker(lock, false);
+                        ThawDrawLockWorker(lock);
                         break;
                     case Pause:
                         PauseDrawLockWorker(lock);
@@ -201,12 +211,44 @@ TEST_F(DrawLockTest, EveryOrderOfTheHandshake) {
     }
 }
 
+// Another thread gets the lock at the worker's next step boundary, not at
+// the end of its draw call: with steps of 100 us (a call of 100 ms), a
+// hundred holds never wait near a call's length.
+TEST_F(DrawLockTest, AHoldWaitsForOneStepNotTheDrawCall) {
+    constexpr uint64_t kStepUs = 100;
+    Worker worker(lock_, 0, kStepUs);
+    ASSERT_TRUE(worker.Stepping());
+    std::chrono::steady_clock::duration worst{};
+    for (int i = 0; i < 100; ++i) {
+        const auto asked = std::chrono::steady_clock::now();
+        {
+            DrawLockHold hold(lock_);
+            worst = std::max(worst, std::chrono::steady_clock::now() - asked);
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(kStepUs * 3));
+    }
+    EXPECT_LT(worst, std::chrono::microseconds(kStepUs * kStepsPerCall / 4));
+}
+
+// The lock is not recursive: entering it again on the thread that holds it
+// ends the program with a message instead of waiting for ever.
+TEST(DrawLockDeathTest, EnteringAgainOnTheHoldingThreadAborts) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(
+        {
+            DrawLock* lock = CreateDrawLock();
+            DrawLockHold first(lock);
+            DrawLockHold second(lock);
+        },
+        "entered again by the thread that holds it");
+}
+
 TEST_F(DrawLockTest, AFreezeBeforeTheWorkerRunsHoldsItFromItsFirstStep) {
-    EXPECT_EQ(FreezeDrawLockWorker(lock_, true), 0);
+    EXPECT_EQ(FreezeDrawLockWorker(lock_), 0);
     Worker worker(lock_);
     EXPECT_TRUE(worker.Still());
     EXPECT_EQ(worker.Steps(), 0);
-    EXPECT_EQ(FreezeDrawLockWorker(lock_, false), 1);
+    EXPECT_EQ(ThawDrawLockWorker(lock_), 1);
     EXPECT_TRUE(worker.Stepping());
 }
 
@@ -217,7 +259,7 @@ TEST_F(DrawLockTest, AHeldWorkerUsesNoProcessorTime) {
             Worker worker(lock);
             ASSERT_TRUE(worker.Stepping());
             if (hold == std::string("frozen")) {
-                FreezeDrawLockWorker(lock, true);
+                FreezeDrawLockWorker(lock);
             } else {
                 PauseDrawLockWorker(lock);
             }

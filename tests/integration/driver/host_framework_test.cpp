@@ -191,17 +191,36 @@ TEST_F(HostFramework, DestroyingTheParentStopsTheWorker) {
     EXPECT_FALSE(destroys[0].drawInProgress);
 }
 
+// A draw call as the spiral's is: the window's DrawLock entered, steps with
+// the lock handed over between them, the lock left.
+std::atomic<long> g_lockedSteps{0};
+bool LockedDraw(HWND window) {
+    DrawLock* lock = HostDrawLock(window);
+    if (!EnterDrawLockForWorker(lock)) return true;
+    for (int i = 0; i < 100 && HandOverDrawLock(lock); ++i) g_lockedSteps++;
+    LeaveDrawLockForWorker(lock);
+    g_drawCalls++;
+    return true;
+}
+
 TEST_F(HostFramework, AWorkerFrozenTwiceStillStops) {
+    description_.drawCallback = LockedDraw;
+    Describe();
     long counts[2] = {99, 99};
-    int result = RunWithScript(HostKind::Preview, [&counts] {
+    long stepsWhileFrozen = -1;
+    int result = RunWithScript(HostKind::Preview, [&] {
         WaitUntil([] { return g_drawCalls.load() > 3; });
-        counts[0] = FreezeDrawLockWorker(HostDrawLock(HostWindow), true);
-        counts[1] = FreezeDrawLockWorker(HostDrawLock(HostWindow), true);
+        counts[0] = FreezeDrawLockWorker(HostDrawLock(HostWindow));
+        counts[1] = FreezeDrawLockWorker(HostDrawLock(HostWindow));
+        const long before = g_lockedSteps.load();
+        Sleep(200);
+        stepsWhileFrozen = g_lockedSteps.load() - before;
         PostMessageA(HostWindow, WM_CLOSE, 0, 0);
     });
     EXPECT_EQ(result, 0);
     EXPECT_EQ(counts[0], 0);
     EXPECT_EQ(counts[1], 1);
+    EXPECT_EQ(stepsWhileFrozen, 0) << "the freezes did not hold the worker";
     EXPECT_EQ(RecordsOf(WM_DESTROY).size(), 1u);
 }
 

@@ -77,7 +77,8 @@ TEST_F(TwoMonitors, EachMonitorHasItsOwnTurningSpiral) {
 
 // A blank screen on both monitors, and a wallpaper whose decoder takes far
 // longer than the saver waits: it is waited for once, not once a monitor, and
-// the decoder still at work when the saver goes on does no harm.
+// the decoder still at work when the saver goes on does no harm, neither
+// while it works nor when it finishes, late, with the saver still running.
 TEST_F(TwoMonitors, ASlowWallpaperIsWaitedForOnceForBothMonitors) {
     driver::ScreenPicture blank([](int, int) { return 0x336699u; }, RECT{0, 0, 1440, 600});
     for (const RECT& monitor : monitors_) ASSERT_TRUE(blank.Shown(MiddleOf(monitor)));
@@ -97,6 +98,11 @@ TEST_F(TwoMonitors, ASlowWallpaperIsWaitedForOnceForBothMonitors) {
         const DWORD start = GetTickCount();
         ASSERT_TRUE(Start());
         EXPECT_LT(GetTickCount() - start, 2600u) << "both windows waited for the wallpaper apiece";
+        // The decoder gives up 4 s after it was asked: past that, the saver
+        // must still be turning.
+        const DWORD sinceStart = GetTickCount() - start;
+        const DWORD untilDecoderDone = sinceStart < 5500 ? 5500 - sinceStart : 0;
+        EXPECT_FALSE(saver_.WaitForExit(untilDecoderDone)) << "the late decoder ended the saver";
         PostMessageA(windows_[1], WM_KEYDOWN, 0, 0);
         EXPECT_TRUE(EndsWithZero());
         driver::ClearModuleDllOverrides();
