@@ -3,8 +3,19 @@
 // settings table, its reading of a number).
 
 // The module's exports once loadEngine has settled; every other module of the
-// page reads the engine through this binding.
+// page reads the engine through this binding. The page holds one run of the
+// engine's, and the calls that draw are bound to it here, so that the rest
+// of the page calls them without it.
 export let engine = null;
+
+// The exports that take the page's run as their first argument.
+const kRunCalls = new Set([
+  'gyrel_text_buffer', 'gyrel_text_capacity', 'gyrel_decide_text', 'gyrel_decided_value',
+  'gyrel_surface_init', 'gyrel_surface_resize', 'gyrel_width', 'gyrel_height',
+  'gyrel_paint_builtin', 'gyrel_frame_buffer', 'gyrel_take_frame', 'gyrel_make_frame',
+  'gyrel_set', 'gyrel_start', 'gyrel_stop', 'gyrel_draw', 'gyrel_render_calls',
+  'gyrel_pace_start', 'gyrel_pace_due', 'gyrel_pace_wait_ms',
+]);
 
 export async function loadEngine() {
   const response = await fetch('gyrel.wasm');
@@ -14,8 +25,14 @@ export async function loadEngine() {
   const noSystem = new Proxy({}, { get: () => () => 52 });
   const { instance } = await WebAssembly.instantiate(await response.arrayBuffer(),
                                                      { wasi_snapshot_preview1: noSystem });
-  instance.exports._initialize();
-  engine = instance.exports;
+  const exports = instance.exports;
+  exports._initialize();
+  const run = exports.gyrel_page_create();
+  if (run === 0) throw new Error('There is not enough memory for the spiral.');
+  engine = {};
+  for (const [name, value] of Object.entries(exports)) {
+    engine[name] = kRunCalls.has(name) ? (...args) => value(run, ...args) : value;
+  }
 }
 
 // The module's memory as bytes. Take it afresh after any call into the

@@ -8,46 +8,32 @@ import { present, sizeCanvas, wirePictures } from './pictures.js';
 import { settingsFromAddress, wireSettings } from './settings.js';
 
 // Most milliseconds of drawing in one turn, and most real time one turn
-// makes up for: after a stall the spiral starts afresh from the present
-// instead of catching up in a burst. However low the budget, the wander's
-// clock moves on at least once a second.
+// moves the wander's clock on by: after a stall the spiral goes on from the
+// present (the engine's pace, too, starts afresh rather than catch up in a
+// burst). However low the budget, the wander's clock moves on at least once
+// a second. Without a budget, a turn asks for as many calls as its time
+// allows.
 const kTurnWorkMs = 10;
 const kLongestTurnMs = 250;
 const kLongestWaitMs = 1000;
+const kAsManyAsFit = 0x7fffffff;
 
 // All of the live page's own state: set by runLive, then changed only by the
 // turns and by startSpiral (the page has one thread).
 let budget = 0;       // steps a second; 0: as many as a turn's time allows
 let seed = null;      // from the address, or the time at each start
-let pace = null;      // what the pacing carries from one turn to the next
 let lastTime = null;  // the last turn's time; null: no turn is due (hidden)
 
-function makePace(stepsPerSecond) {
-  return { stepsPerSecond, owedSteps: 0, clockCarry: 0 };
+// The step budget's rule is the engine's, as the saver and the hack keep it:
+// the page only asks it how many draw calls are due, and how long to wait.
+function startPace() {
+  engine.gyrel_pace_start(budget);
 }
 
-// The pacing rule, all of it. For elapsedMs of real time since the last turn:
-// the draw calls due now (Infinity: as many as the turn's time allows), the
-// whole milliseconds the wander's clock moves on (as the saver's timers run
-// beside its worker), and how long until the next call falls due (null: at
-// the next display frame). Calls due but not made in the turn are not owed
-// later.
-function paceTurn(state, elapsedMs) {
-  const elapsed = Math.min(Math.max(elapsedMs, 0), kLongestTurnMs);
-  let calls = Infinity;
-  let waitMs = null;
-  if (state.stepsPerSecond > 0) {
-    const stepsPerCall = engine.gyrel_steps_per_call();
-    state.owedSteps += elapsed * state.stepsPerSecond / 1000;
-    calls = Math.floor(state.owedSteps / stepsPerCall);
-    state.owedSteps -= calls * stepsPerCall;
-    const stepsDue = stepsPerCall - state.owedSteps;
-    waitMs = Math.min(Math.max(stepsDue * 1000 / state.stepsPerSecond, 0), kLongestWaitMs);
-  }
-  state.clockCarry += elapsed;
-  const milliseconds = Math.floor(state.clockCarry);
-  state.clockCarry -= milliseconds;
-  return { calls, milliseconds, waitMs };
+// How long from `now` until the next turn: until the next call falls due,
+// at most a second; null (the next display frame) without a budget.
+function waitAt(now) {
+  return budget > 0 ? Math.min(engine.gyrel_pace_wait_ms(now), kLongestWaitMs) : null;
 }
 
 function liveSeed() {
@@ -67,7 +53,7 @@ function startSpiral() {
     fail('There is not enough memory for the spiral.');
     return false;
   }
-  pace = makePace(budget);
+  startPace();
   present();
   return true;
 }
@@ -89,9 +75,9 @@ function scheduleTurn(waitMs) {
 }
 
 // The turns go on from the present: at the start, and when the page shows
-// again. No real time has passed for the spiral, so nothing is due yet.
+// again.
 function resumeTurns() {
-  scheduleTurn(paceTurn(pace, 0).waitMs);
+  scheduleTurn(waitAt(performance.now()));
 }
 
 function turn(now) {
@@ -104,21 +90,23 @@ function turn(now) {
   }
 }
 
-// The draw calls due since the last turn, then the wander's clock moved on
-// by the same real time, as the saver's timers run beside its worker.
-// Returns the wait until the next turn.
+// The draw calls due now, then the wander's clock moved on by the real time
+// since the last turn, as the saver's timers run beside its worker. Calls
+// due but not made in the turn's time are not owed later. Returns the wait
+// until the next turn.
 function drawTurn(now) {
-  const due = paceTurn(pace, lastTime === null ? 0 : now - lastTime);
+  const elapsed = lastTime === null ? 0 : Math.min(Math.max(now - lastTime, 0), kLongestTurnMs);
   lastTime = now;
+  const calls = engine.gyrel_pace_due(now, kAsManyAsFit);
   const deadline = performance.now() + kTurnWorkMs;
   let made = 0;
-  while (made < due.calls && performance.now() < deadline) {
+  while (made < calls && performance.now() < deadline) {
     engine.gyrel_draw(1, 0);
     made += 1;
   }
-  engine.gyrel_draw(0, due.milliseconds);
+  engine.gyrel_draw(0, elapsed);
   if (made > 0) present();
-  return due.waitMs;
+  return waitAt(now);
 }
 
 function wireResize() {
@@ -145,13 +133,19 @@ function seedFromAddress(notes) {
   return null;
 }
 
-// The budget from the address, read as the saver reads StepsPerSecond: any
-// number, none below 0 (no budget); no number, the default (with a note).
+// The budget from the address, read as the saver reads StepsPerSecond: a
+// number within its range (0: no budget), one outside it as its nearest
+// bound, no number as the default (each with a note).
 function budgetFromAddress(notes) {
   const fallback = engine.gyrel_step_budget_default();
   if (!params.has('StepsPerSecond')) return fallback;
   const text = params.get('StepsPerSecond');
-  const decision = decide(text, 0, 2147483647, false);
+  const minimum = engine.gyrel_step_budget_minimum();
+  const maximum = engine.gyrel_step_budget_maximum();
+  const decision = decide(text, minimum, maximum, false);
+  if (decision.action === 'correct') {
+    notes.push(`StepsPerSecond=${text} is out of range (${minimum} to ${maximum}): ${decision.value} is used.`);
+  }
   if (decision.action !== 'ignore') return decision.value;
   notes.push(`StepsPerSecond=${text} is not a number: the default, ${fallback}, is used.`);
   return fallback;

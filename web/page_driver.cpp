@@ -100,7 +100,15 @@ GYREL_EXPORT(gyrel_setting_minimum) int32_t GyrelSettingMinimum(int32_t row) {
 GYREL_EXPORT(gyrel_setting_maximum) int32_t GyrelSettingMaximum(int32_t row) {
     return ValidRow(row) ? kSettingDefinitions[row].maximum : 0;
 }
-GYREL_EXPORT(gyrel_step_budget_default) int32_t GyrelStepBudgetDefault() { return kStepsPerSecondDefault; }
+GYREL_EXPORT(gyrel_step_budget_default) int32_t GyrelStepBudgetDefault() {
+    return kStepsPerSecondDefinition.defaultValue;
+}
+GYREL_EXPORT(gyrel_step_budget_minimum) int32_t GyrelStepBudgetMinimum() {
+    return kStepsPerSecondDefinition.minimum;
+}
+GYREL_EXPORT(gyrel_step_budget_maximum) int32_t GyrelStepBudgetMaximum() {
+    return kStepsPerSecondDefinition.maximum;
+}
 
 // Where the page writes a text for gyrel_decide_text (NUL-terminated).
 GYREL_EXPORT(gyrel_text_buffer) char* GyrelTextBuffer(PageRun* page) { return page->text; }

@@ -165,12 +165,14 @@ class PageTest(BrowserCase):
              ["MaxBkColour=300 is out of range (0 to 255): 255 is used.",
               "ColChangePer=abc is not a number: the default, 5, is used.",
               "DeltaTheta=-5 is out of range (0 to 255): 0 is used.",
-              "Resolution= is not a number: the default, 10, is used."]),
+              "Resolution= is not a number: the default, 10, is used.",
+              "StepsPerSecond=-7 is out of range (0 to 1000000): 0 is used."]),
             ("?ColChangePer=99999999999&Resolution=%2B7&StepsPerSecond=abc", [225, 50, 94, 8, 0, 7],
              "30000 steps a second",
              ["ColChangePer=99999999999 is out of range (1 to 50): 50 is used.",
               "StepsPerSecond=abc is not a number: the default, 30000, is used."]),
-            ("?StepsPerSecond=99999999999", DEFAULTS, "2147483647 steps a second", []),
+            ("?StepsPerSecond=99999999999", DEFAULTS, "1000000 steps a second",
+             ["StepsPerSecond=99999999999 is out of range (0 to 1000000): 1000000 is used."]),
         ]
         for query, fields, pace, notes in cases:
             with self.subTest(query=query):
