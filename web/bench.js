@@ -1,7 +1,7 @@
 // The benchmark: how many steps a second the engine makes in this page.
 
 import { engine } from './engine.js';
-import { canvas, cssPixelsPerDevicePixel, nextSlice, setState } from './page.js';
+import { canvas, cssPixelsPerDevicePixel, fail, nextSlice, setState } from './page.js';
 import { present, sizeCanvas } from './pictures.js';
 
 export async function runBench(rows) {
@@ -21,7 +21,10 @@ export async function runBench(rows) {
   // fixed seed, the wander held still (its clock never moves).
   engine.gyrel_paint_builtin();
   for (const setting of rows) engine.gyrel_set(setting.row, setting.defaultValue);
-  engine.gyrel_start(1996, 1000, 0);
+  if (!engine.gyrel_start(1996, 1000, 0)) {
+    fail('There is not enough memory for the spiral.');
+    return;
+  }
   engine.gyrel_draw(1, 0);
   let seconds = 0;
   for (let done = 0; done < calls; done += callsPerSlice) {
