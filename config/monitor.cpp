@@ -42,9 +42,6 @@ std::string OwnModulePath() {
     }
 }
 
-// How long an ended preview may take to go.
-constexpr DWORD kPreviewEndLimitMs = 5000;
-
 // Waits until the preview first waits for input (its window exists then and
 // its worker runs) or ends; false when it is still starting after the time
 // limit. The preview's window sends messages to its parent, the screen window

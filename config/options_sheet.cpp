@@ -268,10 +268,10 @@ void ApplySetting(HWND page, int row, int32_t value) {
 }
 
 void SyncPagePreview(HWND page, UINT code) {
-    // The hold threshold: a shown page's preview ends one below it, a hidden
-    // page's at least one above it.
-    const int32_t hold = g_spiralSettings.ActiveConfig != 0 ? 1 : 2;
-    if (code == PSN_SETACTIVE || code == PSN_KILLACTIVE) {
-        SyncPreview(FindPagePreview(page), hold, code == PSN_SETACTIVE);
-    }
+    // The freeze count a page asks of its preview: shown, 0 (drawing), or 1
+    // while the box is checked; hidden, 2, or 3 while the box is checked:
+    // frozen either way, and two above the shown count of the same setting.
+    const bool active = g_spiralSettings.ActiveConfig != 0;
+    if (code == PSN_SETACTIVE) SyncPreview(FindPagePreview(page), active ? 0 : 1, true);
+    if (code == PSN_KILLACTIVE) SyncPreview(FindPagePreview(page), active ? 2 : 3, false);
 }
