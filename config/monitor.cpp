@@ -25,8 +25,10 @@ WNDPROC g_staticProc = nullptr;
 // are wider on 64-bit, and its size member always names the record in use.
 static_assert(sizeof(void*) != 4 || sizeof(STARTUPINFOA) == 68, "32-bit startup record");
 
-// How long a new preview may take to become ready. It normally takes well
-// under a second; one that never does must not hold the sheet for good.
+// How long a new preview may take to become ready. The page waits for it on
+// the sheet's thread, so that it shows only once its preview is frozen as
+// the sheet wants it; a start normally takes well under a second, and one
+// that never ends must not keep the sheet waiting for good.
 constexpr DWORD kPreviewReadyLimitMs = 20000;
 constexpr DWORD kPreviewReadySliceMs = 50;
 

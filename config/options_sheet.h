@@ -16,7 +16,7 @@
 extern bool OptionsPageReady;
 
 // The configure callback: shows the modal sheet "Options for <saverName>" and
-// returns when it closes. `instance` holds the pages' templates and the
+// returns when it closes. `instance` has the pages' templates and the
 // monitor bitmap; `owner`, when given (the display panel's window), owns the
 // sheet, which is then modal to it.
 int ShowOptionsSheet(const char* saverName, HINSTANCE instance, HWND owner);

@@ -45,10 +45,10 @@ void SendToPreview(PreviewLink* link, UINT message, WPARAM wParam = 0, LPARAM lP
 // Queues the freeze count a page wants of its preview. Shown, the preview is
 // sent resumes until a reply (the count before the resume) is at most
 // `count` + 1, so that it is left with at most `count`; hidden, suspends
-// until a reply is at least `count` - 1, so that it is left with at least
-// `count`. Either way at least one message goes, so a preview whose count
-// is already there moves one step (a resume at 0 leaves it at 0). Sheet
-// thread only.
+// until a reply is at least `count` - 1 (or negative), so that it is left
+// with at least `count`. Either way at least one message goes, so a preview
+// whose count is already there moves one step (a resume at 0 leaves it at
+// 0), and at most 130, however the preview answers. Sheet thread only.
 void SyncPreview(PreviewLink* link, int32_t count, bool shown);
 
 // Ends the link before the screen window goes: a preview that does not
