@@ -5,7 +5,6 @@
 
 #include "config/preview_command.h"
 #include "effect/control_messages.h"
-#include "framework/saver_main.h"
 #include "resources/resource_ids.h"
 
 HBITMAP MonitorBitmap = nullptr;
@@ -22,18 +21,14 @@ constexpr RECT kScreenArea = {16, 17, 168, 129};
 // both pages' monitors hand it everything but their painting.
 WNDPROC g_staticProc = nullptr;
 
-// Formed from the saver name ("GyrelPrevScrWindow"); lives for the process.
-const std::string& ScreenClassName() {
-    static const std::string name = std::string(g_saverCallbacks.saverName) + "PrevScrWindow";
-    return name;
-}
-
 // The startup record is 68 bytes on 32-bit Windows; its pointers and handles
 // are wider on 64-bit, and its size member always names the record in use.
 static_assert(sizeof(void*) != 4 || sizeof(STARTUPINFOA) == 68, "32-bit startup record");
 
-// How long a new preview may take to become ready. It normally takes well
-// under a second; one that never does must not hold the sheet for good.
+// How long a new preview may take to become ready. The page waits for it on
+// the sheet's thread, so that it shows only once its preview is frozen as
+// the sheet wants it; a start normally takes well under a second, and one
+// that never ends must not keep the sheet waiting for good.
 constexpr DWORD kPreviewReadyLimitMs = 20000;
 constexpr DWORD kPreviewReadySliceMs = 50;
 
@@ -48,9 +43,6 @@ std::string OwnModulePath() {
         path.resize(path.size() * 2);
     }
 }
-
-// How long an ended preview may take to go.
-constexpr DWORD kPreviewEndLimitMs = 5000;
 
 // Waits until the preview first waits for input (its window exists then and
 // its worker runs) or ends; false when it is still starting after the time
@@ -76,8 +68,12 @@ PreviewLink* LinkOf(HWND screen) {
 
 }  // namespace
 
-void LoadMonitorBitmap() {
-    MonitorBitmap = LoadBitmapA(g_instance, MAKEINTRESOURCEA(IDB_MONITOR));
+std::string ScreenClassName(const char* saverName) {
+    return std::string(saverName) + "PrevScrWindow";
+}
+
+void LoadMonitorBitmap(HINSTANCE instance) {
+    MonitorBitmap = LoadBitmapA(instance, MAKEINTRESOURCEA(IDB_MONITOR));
     HDC memory = CreateCompatibleDC(nullptr);
     HGDIOBJ previous = SelectObject(memory, MonitorBitmap);
     // The screen shows the desktop colour until a preview draws there. Only
@@ -87,19 +83,19 @@ void LoadMonitorBitmap() {
     DeleteDC(memory);
 }
 
-void RegisterScreenClass() {
+void RegisterScreenClass(const MonitorSetup& setup) {
     WNDCLASSA windowClass{};
     windowClass.style = 0;
     windowClass.lpfnWndProc = ScreenWindowProc;
-    windowClass.hInstance = g_instance;
+    windowClass.hInstance = setup.instance;
     // Never erased and never painted by us: the monitor's picture shows
     // through until the preview draws over it.
     windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
-    windowClass.lpszClassName = ScreenClassName().c_str();
+    windowClass.lpszClassName = setup.screenClass.c_str();
     RegisterClassA(&windowClass);
 }
 
-void CreateMonitor(HWND page) {
+void CreateMonitor(HWND page, const MonitorSetup& setup) {
     LONG baseUnits = GetDialogBaseUnits();
     RECT client{};
     GetClientRect(page, &client);
@@ -109,7 +105,7 @@ void CreateMonitor(HWND page) {
 
     HWND monitor = CreateWindowExA(0, "STATIC", "Monitor", WS_CHILD, x, y, kMonitorWidth,
                                    kMonitorHeight, page, reinterpret_cast<HMENU>(IDC_MONITOR),
-                                   g_instance, nullptr);
+                                   setup.instance, nullptr);
     auto staticProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(monitor, GWLP_WNDPROC));
     if (staticProc != nullptr) {
         g_staticProc = staticProc;
@@ -117,10 +113,10 @@ void CreateMonitor(HWND page) {
     }
 
     // Its creation starts the preview and returns when the preview is frozen.
-    CreateWindowExA(0, ScreenClassName().c_str(), "Screen", WS_CHILD | WS_VISIBLE, kScreenArea.left,
-                    kScreenArea.top, kScreenArea.right - kScreenArea.left,
+    CreateWindowExA(0, setup.screenClass.c_str(), "Screen", WS_CHILD | WS_VISIBLE,
+                    kScreenArea.left, kScreenArea.top, kScreenArea.right - kScreenArea.left,
                     kScreenArea.bottom - kScreenArea.top, monitor,
-                    reinterpret_cast<HMENU>(IDC_SCREEN), g_instance, nullptr);
+                    reinterpret_cast<HMENU>(IDC_SCREEN), setup.instance, nullptr);
 
     // Created after the template's controls it would be the page's last
     // child; first in the stacking order is where the page looks for it.

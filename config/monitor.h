@@ -12,19 +12,31 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
 
 #include "config/preview_link.h"
+
+// What the monitors need of the module: its instance (the bitmap, the window
+// classes) and the screen window's class name.
+struct MonitorSetup {
+    HINSTANCE instance = nullptr;
+    std::string screenClass;
+};
+
+// The screen window's class, formed from the saver's name:
+// "GyrelPrevScrWindow".
+std::string ScreenClassName(const char* saverName);
 
 // Bitmap 3010 with its screen area in the desktop colour; loaded once per run
 // of the sheet, deleted by the sheet when it has closed.
 extern HBITMAP MonitorBitmap;
 
-void LoadMonitorBitmap();
-void RegisterScreenClass();
+void LoadMonitorBitmap(HINSTANCE instance);
+void RegisterScreenClass(const MonitorSetup& setup);
 
 // Places the monitor at the top of the page, first in its stacking order,
 // and returns when the page's preview process is ready and frozen.
-void CreateMonitor(HWND page);
+void CreateMonitor(HWND page, const MonitorSetup& setup);
 
 // The line to the page's preview process (see preview_link.h), or null when
 // the page has no preview.

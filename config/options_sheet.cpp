@@ -10,7 +10,6 @@
 #include "config/monitor.h"
 #include "effect/control_messages.h"
 #include "effect/settings.h"
-#include "framework/saver_main.h"
 #include "resources/resource_ids.h"
 
 bool OptionsPageReady = false;
@@ -32,15 +31,34 @@ static_assert(sizeof(void*) != 4 || (kPageRecordSize == 40 && kHeaderSize == 40)
 
 constexpr int kPageCount = 2;
 
+// What the pages are handed through their records (and keep in DWLP_USER):
+// the saver's name for the sheet's messages, and what the monitors need.
+// Lives on ShowOptionsSheet's stack while the sheet runs; read only.
+struct SheetContext {
+    const char* saverName;
+    MonitorSetup monitor;
+};
+
+const SheetContext& ContextOf(HWND page) {
+    return *reinterpret_cast<const SheetContext*>(GetWindowLongPtrA(page, DWLP_USER));
+}
+
+// At WM_INITDIALOG: the page's record, whose lParam is the sheet's context.
+const SheetContext& KeepContext(HWND page, LPARAM initParam) {
+    const auto* record = reinterpret_cast<const PROPSHEETPAGEA_V1*>(initParam);
+    SetWindowLongPtrA(page, DWLP_USER, record->lParam);
+    return ContextOf(page);
+}
+
 // A field's text is read up to nine characters, far more than any number in
 // range needs.
 constexpr int kFieldTextBuffer = 10;
 
-HWND CreateOwnerWindow() {
+HWND CreateOwnerWindow(HINSTANCE instance) {
     // Never shown; it owns the sheet and ends with the process.
     return CreateWindowExA(0, "Static", "MainWnd", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
-                           g_instance, nullptr);
+                           instance, nullptr);
 }
 
 void MarkChanged(HWND page) {
@@ -60,7 +78,7 @@ void ShowRowValue(HWND page, int row) {
                         MAKELPARAM(static_cast<WORD>(position), 0));
 }
 
-void InitOptionsPage(HWND page) {
+void InitOptionsPage(HWND page, const SheetContext& context) {
     OptionsPageReady = true;
     for (int row = 0; row < kSettingsRows; ++row) SettingsTable[row].current = DialogValueOf(row);
     for (int row = 0; row < kSettingsRows; ++row) {
@@ -71,7 +89,7 @@ void InitOptionsPage(HWND page) {
     }
     SendDlgItemMessageA(page, IDC_DISABLE_ACTIVE, BM_SETCHECK,
                         g_spiralSettings.ActiveConfig == 0 ? BST_CHECKED : BST_UNCHECKED, 0);
-    CreateMonitor(page);
+    CreateMonitor(page, context.monitor);
     // Applying the rows above marked the page changed, so Apply is enabled
     // as soon as the sheet opens. Some sheets reset their Apply button once
     // the first page exists and so lose that mark; posting it again keeps
@@ -139,7 +157,7 @@ void KeepSheetOpenAfterAFailedSave(HWND page) {
                 "The settings could not be saved: neither CONTROL.INI nor the registry "
                 "accepted them.\n\nThey stay on the sheet; try again, or choose Cancel to "
                 "leave them.",
-                g_saverCallbacks.saverName, MB_OK | MB_ICONERROR);
+                ContextOf(page).saverName, MB_OK | MB_ICONERROR);
     // The sheet froze the shown page's preview before asking for the save,
     // and only releases it again after a save that succeeded.
     HWND shown = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
@@ -155,26 +173,26 @@ UINT NotifyCode(LPARAM lParam) {
 
 }  // namespace
 
-int ShowOptionsSheet() {
+int ShowOptionsSheet(const char* saverName, HINSTANCE instance, HWND owner) {
     InitCommonControls();  // the up-down class of the Options page
     // Started by the display panel ("/c:<window>"), the sheet is modal to the
     // panel: owned by it, and the panel is disabled while the sheet is up.
     // Otherwise a hidden window of our own owns it.
-    HWND owner = g_saverCallbacks.parentWindow != nullptr ? g_saverCallbacks.parentWindow
-                                                           : CreateOwnerWindow();
+    if (owner == nullptr) owner = CreateOwnerWindow(instance);
+    SheetContext context{saverName, MonitorSetup{instance, ScreenClassName(saverName)}};
 
     PROPSHEETPAGEA_V1 pages[kPageCount] = {};
     for (int index = 0; index < kPageCount; ++index) {
         PROPSHEETPAGEA_V1& page = pages[index];
         page.dwSize = kPageRecordSize;
         page.dwFlags = PSP_DEFAULT;  // the tab shows the template's caption
-        page.hInstance = g_instance;
+        page.hInstance = instance;
         page.pszTemplate = MAKEINTRESOURCEA(IDD_OPTIONS + index);
         page.pfnDlgProc = index == 0 ? OptionsPageProc : AboutPageProc;
-        page.lParam = 0;
+        page.lParam = reinterpret_cast<LPARAM>(&context);
     }
 
-    std::string caption = std::string("Options for ") + g_saverCallbacks.saverName;
+    std::string caption = std::string("Options for ") + saverName;
     PROPSHEETHEADERA header{};
     header.dwSize = kHeaderSize;
     header.dwFlags = PSH_PROPSHEETPAGE;  // OK, Cancel and Apply; no Help
@@ -185,8 +203,8 @@ int ShowOptionsSheet() {
     header.ppsp = reinterpret_cast<LPCPROPSHEETPAGEA>(pages);
 
     OptionsPageReady = false;
-    LoadMonitorBitmap();
-    RegisterScreenClass();
+    LoadMonitorBitmap(instance);
+    RegisterScreenClass(context.monitor);
     PropertySheetA(&header);
 
     DeleteObject(MonitorBitmap);
@@ -197,7 +215,7 @@ int ShowOptionsSheet() {
 INT_PTR CALLBACK OptionsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_INITDIALOG:
-            InitOptionsPage(page);
+            InitOptionsPage(page, KeepContext(page, lParam));
             return TRUE;
         case WM_NOTIFY:
             switch (NotifyCode(lParam)) {
@@ -224,7 +242,7 @@ INT_PTR CALLBACK OptionsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM 
 INT_PTR CALLBACK AboutPageProc(HWND page, UINT message, WPARAM, LPARAM lParam) {
     switch (message) {
         case WM_INITDIALOG:
-            CreateMonitor(page);
+            CreateMonitor(page, KeepContext(page, lParam).monitor);
             return TRUE;
         case WM_NOTIFY:
             switch (NotifyCode(lParam)) {
@@ -250,10 +268,10 @@ void ApplySetting(HWND page, int row, int32_t value) {
 }
 
 void SyncPagePreview(HWND page, UINT code) {
-    // The hold threshold: a shown page's preview ends one below it, a hidden
-    // page's at least one above it.
-    const int32_t hold = g_spiralSettings.ActiveConfig != 0 ? 1 : 2;
-    if (code == PSN_SETACTIVE || code == PSN_KILLACTIVE) {
-        SyncPreview(FindPagePreview(page), hold, code == PSN_SETACTIVE);
-    }
+    // The freeze count a page asks of its preview: shown, 0 (drawing), or 1
+    // while the box is checked; hidden, 2, or 3 while the box is checked:
+    // frozen either way, and two above the shown count of the same setting.
+    const bool active = g_spiralSettings.ActiveConfig != 0;
+    if (code == PSN_SETACTIVE) SyncPreview(FindPagePreview(page), active ? 0 : 1, true);
+    if (code == PSN_KILLACTIVE) SyncPreview(FindPagePreview(page), active ? 2 : 3, false);
 }

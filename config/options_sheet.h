@@ -15,8 +15,11 @@
 // the edit fields' notifications are ignored.
 extern bool OptionsPageReady;
 
-// The configure callback: shows the modal sheet and returns when it closes.
-int ShowOptionsSheet();
+// The configure callback: shows the modal sheet "Options for <saverName>" and
+// returns when it closes. `instance` has the pages' templates and the
+// monitor bitmap; `owner`, when given (the display panel's window), owns the
+// sheet, which is then modal to it.
+int ShowOptionsSheet(const char* saverName, HINSTANCE instance, HWND owner);
 
 INT_PTR CALLBACK OptionsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK AboutPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);

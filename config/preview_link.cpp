@@ -10,21 +10,22 @@
 
 namespace {
 
-// How long an ended preview may take to go.
-constexpr DWORD kPreviewEndLimitMs = 5000;
+// A count loop ends when the preview's count is reached. A preview that
+// answers nonsense must not keep the link sending for ever: no real count
+// exceeds the platform's maximum suspend count of 127.
+constexpr int kMaxCountSends = 130;
 
-// A suspend or resume loop ends when the preview's count reaches the hold. A
-// preview that answers nonsense must not keep the link sending for ever: no
-// real count exceeds the platform's maximum suspend count of 127.
-constexpr int kMaxSyncSends = 130;
+// `untilCount` of a request whose message goes once.
+constexpr int32_t kSendOnce = -1;
 
+// One request to the preview: a control message sent once, or a suspend or
+// resume repeated until the preview's freeze count is reached (see
+// SyncPreview).
 struct Request {
-    bool sync;       // a hold to reach rather than one message
-    UINT message;
-    WPARAM wParam;
-    LPARAM lParam;
-    int32_t hold;
-    bool shown;
+    UINT message = 0;
+    WPARAM wParam = 0;
+    LPARAM lParam = 0;
+    int32_t untilCount = kSendOnce;
 };
 
 }  // namespace
@@ -41,11 +42,12 @@ struct PreviewLink {
     std::mutex mutex;
     std::condition_variable work;  // for the sender: a request, or the close
     std::deque<Request> queue;
-    uint64_t queued = 0;  // requests queued so far
-    uint64_t done = 0;    // requests carried (or dropped) so far
-    bool busy = false;    // the sender is inside a send
+    uint64_t queued = 0;   // requests queued so far
+    uint64_t done = 0;     // requests carried (or dropped) so far
+    uint64_t overdue = 0;  // the last request the sheet stopped waiting for, 0: none
+    bool busy = false;     // the sender is inside a send
     bool closing = false;
-    bool ended = false;   // the preview stopped answering and was ended
+    bool ended = false;    // the preview stopped answering and was ended
 };
 
 namespace {
@@ -68,35 +70,40 @@ bool Answered(HWND preview, UINT message, WPARAM wParam, LPARAM lParam, int32_t*
     return true;
 }
 
+// Whether a count loop is done, given a reply: the count before the message.
+// The request's count is small and never negative, so nothing overflows
+// whatever the preview answers.
+bool CountReached(const Request& request, int32_t reply) {
+    if (request.message == WM_SPIRAL_RESUME) return reply <= request.untilCount + 1;
+    return reply < 0 || reply >= request.untilCount - 1;
+}
+
 bool Carry(PreviewLink* link, const Request& request) {
     HWND preview = GetWindow(link->screen, GW_CHILD);
     if (preview == nullptr) return true;  // nothing to tell
     int32_t reply = 0;
-    if (!request.sync) return Answered(preview, request.message, request.wParam, request.lParam, &reply);
-    for (int sends = 0; sends < kMaxSyncSends; ++sends) {
-        if (request.shown) {
-            if (!Answered(preview, WM_SPIRAL_RESUME, 0, 0, &reply)) return false;
-            if (reply <= request.hold) break;
-        } else {
-            if (!Answered(preview, WM_SPIRAL_SUSPEND, 0, 0, &reply)) return false;
-            if (reply < 0 || reply >= request.hold) break;
-        }
+    if (request.untilCount == kSendOnce) {
+        return Answered(preview, request.message, request.wParam, request.lParam, &reply);
+    }
+    for (int sends = 0; sends < kMaxCountSends; ++sends) {
+        if (!Answered(preview, request.message, 0, 0, &reply)) return false;
+        if (CountReached(request, reply)) break;
     }
     return true;
 }
 
 void Send(PreviewLink* link) {
-    std::unique_lock<std::mutex> hold(link->mutex);
+    std::unique_lock<std::mutex> lock(link->mutex);
     for (;;) {
-        link->work.wait(hold, [link] { return link->closing || !link->queue.empty(); });
+        link->work.wait(lock, [link] { return link->closing || !link->queue.empty(); });
         if (link->queue.empty()) return;  // closing
         const Request request = link->queue.front();
         link->queue.pop_front();
         link->busy = true;
-        hold.unlock();
+        lock.unlock();
         const bool answered = Carry(link, request);
         if (!answered) EndPreviewProcess(link);
-        hold.lock();
+        lock.lock();
         link->busy = false;
         ++link->done;
         if (!answered) {
@@ -111,24 +118,31 @@ void Send(PreviewLink* link) {
 
 // Queues a request and waits a moment for it, answering the messages sent
 // to this thread meanwhile (the preview's window sends some to its parent).
+// While a request that outlasted such a wait is still unanswered, it does not
+// wait at all.
 void Queue(PreviewLink* link, const Request& request) {
     if (link == nullptr) return;
     uint64_t number = 0;
+    bool wait = false;
     {
-        std::lock_guard<std::mutex> hold(link->mutex);
+        std::lock_guard<std::mutex> lock(link->mutex);
         if (link->ended || link->closing) return;
         link->queue.push_back(request);
         number = ++link->queued;
+        wait = link->done >= link->overdue;
     }
     link->work.notify_one();
     const DWORD start = GetTickCount();
-    for (;;) {
-        {
-            std::lock_guard<std::mutex> hold(link->mutex);
-            if (link->done >= number) return;
-        }
+    while (wait) {
         const DWORD waited = GetTickCount() - start;
-        if (waited >= kPreviewPromptMs) return;  // it goes on without the sheet
+        {
+            std::lock_guard<std::mutex> lock(link->mutex);
+            if (link->done >= number) return;
+            if (waited >= kPreviewPromptMs) {
+                link->overdue = number;  // it goes on without the sheet
+                return;
+            }
+        }
         MsgWaitForMultipleObjects(1, &link->progress, FALSE, kPreviewPromptMs - waited,
                                   QS_SENDMESSAGE);
         MSG msg;
@@ -160,11 +174,18 @@ PreviewLink* OpenPreviewLink(HWND screen) {
 void AttachPreviewProcess(PreviewLink* link, HANDLE process) { link->process = process; }
 
 void SendToPreview(PreviewLink* link, UINT message, WPARAM wParam, LPARAM lParam) {
-    Queue(link, Request{false, message, wParam, lParam, 0, false});
+    Request request;
+    request.message = message;
+    request.wParam = wParam;
+    request.lParam = lParam;
+    Queue(link, request);
 }
 
-void SyncPreview(PreviewLink* link, int32_t hold, bool shown) {
-    Queue(link, Request{true, 0, 0, 0, hold, shown});
+void SyncPreview(PreviewLink* link, int32_t count, bool shown) {
+    Request request;
+    request.message = shown ? WM_SPIRAL_RESUME : WM_SPIRAL_SUSPEND;
+    request.untilCount = count < 0 ? 0 : count;
+    Queue(link, request);
 }
 
 void ClosePreviewLink(PreviewLink* link) {
@@ -172,16 +193,17 @@ void ClosePreviewLink(PreviewLink* link) {
     bool idle = false;
     bool ended = false;
     {
-        std::lock_guard<std::mutex> hold(link->mutex);
+        std::lock_guard<std::mutex> lock(link->mutex);
+        idle = !link->busy && link->done >= link->overdue;
+        ended = link->ended;
         link->closing = true;
         link->done += link->queue.size();
         link->queue.clear();
-        idle = !link->busy;
-        ended = link->ended;
     }
     link->work.notify_one();
-    // A preview still inside a send has not answered for a while; one that
-    // does not answer a plain message at once is no better.
+    // A preview still inside a send, or one that left a request unanswered,
+    // has not answered for a while; one that does not answer a plain message
+    // at once is no better.
     HWND preview = GetWindow(link->screen, GW_CHILD);
     DWORD_PTR reply = 0;
     const bool answers = !ended && idle && preview != nullptr &&

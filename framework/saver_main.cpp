@@ -30,7 +30,10 @@ int SaverMain(HINSTANCE instance, HINSTANCE previousInstance, const char* comman
         case SaverMode::Preview:
             return RunHost(HostKind::Preview);
         case SaverMode::Configure:
-            if (description.configureCallback != nullptr) description.configureCallback();
+            if (description.configureCallback != nullptr) {
+                description.configureCallback(g_saverCallbacks.saverName, instance,
+                                              g_saverCallbacks.parentWindow);
+            }
             return 0;
         case SaverMode::ChangePassword:
             return RunChangePassword();

@@ -14,7 +14,11 @@
 // worker only. False when there is nothing to draw in any more: the worker
 // then waits for the stop.
 using DrawCallback = bool (*)(HWND window);
-using ConfigureCallback = int (*)();
+// Shows the saver's settings and returns when they close. It is handed what
+// it needs of the run: the saver's name, the module instance (for its
+// resources and window classes) and the window that owns the settings (the
+// one after "/c:"), or null when there is none.
+using ConfigureCallback = int (*)(const char* saverName, HINSTANCE instance, HWND owner);
 // Loads the saver's settings from its section ("Screen Saver." + name) and
 // seeds its generator.
 using InitialiseCallback = void (*)(const char* sectionName);

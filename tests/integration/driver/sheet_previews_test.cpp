@@ -32,12 +32,6 @@ int32_t ReadCount(HWND preview) {
     return before;
 }
 
-DWORD ProcessOf(HWND window) {
-    DWORD id = 0;
-    GetWindowThreadProcessId(window, &id);
-    return id;
-}
-
 std::string ImagePath(DWORD processId) {
     HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
     if (process == nullptr) return std::string();
@@ -65,36 +59,31 @@ protected:
         EXPECT_TRUE(driver::WaitUntilNoProcessNamed("Gyrel.scr", 10000));
     }
 
-    HWND Screen(SheetSession& sheet, int page) {
-        return GetWindow(GetWindow(sheet.Page(page), GW_CHILD), GW_CHILD);
-    }
-    HWND Preview(SheetSession& sheet, int page) { return GetWindow(Screen(sheet, page), GW_CHILD); }
-
     SheetSession sheet_;
 };
 
 TEST_F(SheetPreviews, EachPageRunsItsOwnPreviewInItsScreen) {
     ASSERT_TRUE(sheet_.Open("/c"));
-    HWND options = Preview(sheet_, kOptions);
+    HWND options = sheet_.Preview(kOptions);
     ASSERT_NE(options, nullptr);
     char className[64] = "";
     GetClassNameA(options, className, sizeof className);
     EXPECT_STREQ(className, "GyrelPrev");
-    EXPECT_EQ(GetParent(options), Screen(sheet_, kOptions));
-    EXPECT_NE(ProcessOf(options), sheet_.Process().Id());
-    EXPECT_EQ(ImagePath(ProcessOf(options)), driver::ModulePath());
+    EXPECT_EQ(GetParent(options), sheet_.Screen(kOptions));
+    EXPECT_NE(driver::WindowProcess(options), sheet_.Process().Id());
+    EXPECT_EQ(ImagePath(driver::WindowProcess(options)), driver::ModulePath());
     // The About page's preview starts when About is first shown.
     EXPECT_EQ(driver::ProcessesNamed("Gyrel.scr").size(), 2u);
 
     sheet_.SelectPage(kAbout);
-    HWND about = Preview(sheet_, kAbout);
+    HWND about = sheet_.Preview(kAbout);
     ASSERT_NE(about, nullptr);
-    EXPECT_NE(ProcessOf(about), ProcessOf(options));
-    EXPECT_NE(ProcessOf(about), sheet_.Process().Id());
+    EXPECT_NE(driver::WindowProcess(about), driver::WindowProcess(options));
+    EXPECT_NE(driver::WindowProcess(about), sheet_.Process().Id());
     EXPECT_EQ(driver::ProcessesNamed("Gyrel.scr").size(), 3u);
     sheet_.SelectPage(kOptions);
     sheet_.SelectPage(kAbout);
-    EXPECT_EQ(Preview(sheet_, kAbout), about);
+    EXPECT_EQ(sheet_.Preview(kAbout), about);
     EXPECT_EQ(driver::ProcessesNamed("Gyrel.scr").size(), 3u);
 }
 
@@ -109,9 +98,10 @@ TEST_F(SheetPreviews, ClosingTheSheetEndsEveryPreview) {
             std::vector<HANDLE> previews;
             for (int page : {kOptions, kAbout}) {
                 if (sheet.Page(page) == nullptr) continue;
-                HWND preview = Preview(sheet, page);
+                HWND preview = sheet.Preview(page);
                 ASSERT_NE(preview, nullptr);
-                previews.push_back(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, ProcessOf(preview)));
+                previews.push_back(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION,
+                                               FALSE, driver::WindowProcess(preview)));
             }
             ASSERT_EQ(previews.size(), aboutShown ? 2u : 1u);
             ASSERT_TRUE(close == CloseBox ? sheet.CloseWithCloseBox() : sheet.CloseWith(
@@ -145,13 +135,11 @@ void FollowCounts(SheetSession& sheet, const std::vector<CountStep>& steps) {
         } else if (step.select == -1) {
             sheet.Click(sheet.Control(kOptions, IDC_DISABLE_ACTIVE));
         }
-        HWND options = GetWindow(GetWindow(GetWindow(sheet.Page(kOptions), GW_CHILD), GW_CHILD),
-                                 GW_CHILD);
+        HWND options = sheet.Preview(kOptions);
         ASSERT_NE(options, nullptr);
         EXPECT_EQ(ReadCount(options), step.options);
         if (step.about >= 0) {
-            HWND about = GetWindow(
-                GetWindow(GetWindow(sheet.Page(kAbout), GW_CHILD), GW_CHILD), GW_CHILD);
+            HWND about = sheet.Preview(kAbout);
             ASSERT_NE(about, nullptr);
             EXPECT_EQ(ReadCount(about), step.about);
         }
@@ -203,9 +191,9 @@ TEST_F(SheetPreviews, AModuleUnderALongPathWithBlanksStartsItsPreview) {
     ASSERT_GT(module.size(), 255u);
 
     ASSERT_TRUE(sheet_.Open("/c", module));
-    HWND preview = Preview(sheet_, kOptions);
+    HWND preview = sheet_.Preview(kOptions);
     ASSERT_NE(preview, nullptr);
-    EXPECT_EQ(ImagePath(ProcessOf(preview)), module);
+    EXPECT_EQ(ImagePath(driver::WindowProcess(preview)), module);
     ASSERT_TRUE(sheet_.CloseWith(driver::kCancelButton));
 }
 
@@ -213,10 +201,10 @@ TEST_F(SheetPreviewCounts, OnlyTheShownPagesPreviewDrawsAndOnlyWhileActive) {
     // Unbudgeted, so that a drawing preview shows unmistakably.
     driver::StoreValue("StepsPerSecond", "0");
     ASSERT_TRUE(sheet_.Open("/c"));
-    DWORD options = ProcessOf(Preview(sheet_, kOptions));
+    DWORD options = driver::WindowProcess(sheet_.Preview(kOptions));
     EXPECT_GT(DrawingOverHalfASecond(options), 100);
     sheet_.SelectPage(kAbout);
-    DWORD about = ProcessOf(Preview(sheet_, kAbout));
+    DWORD about = driver::WindowProcess(sheet_.Preview(kAbout));
     EXPECT_LT(DrawingOverHalfASecond(options), 50);
     EXPECT_GT(DrawingOverHalfASecond(about), 100);
     sheet_.SelectPage(kOptions);

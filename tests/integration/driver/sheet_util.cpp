@@ -70,6 +70,12 @@ std::string WindowText(HWND window) {
     return text;
 }
 
+DWORD WindowProcess(HWND window) {
+    DWORD id = 0;
+    GetWindowThreadProcessId(window, &id);
+    return id;
+}
+
 std::string CopyModuleTo(const std::string& directory, const std::string& fileName) {
     // Make each level of the directory in turn.
     for (size_t end = directory.find('\\', 3); ; end = directory.find('\\', end + 1)) {
@@ -127,6 +133,13 @@ HWND SheetSession::Page(int index) const {
 }
 
 HWND SheetSession::Control(int pageIndex, int id) const { return GetDlgItem(Page(pageIndex), id); }
+
+HWND SheetSession::Screen(int pageIndex) const {
+    // The monitor is the page's first child, the screen the monitor's.
+    return GetWindow(GetWindow(Page(pageIndex), GW_CHILD), GW_CHILD);
+}
+
+HWND SheetSession::Preview(int pageIndex) const { return GetWindow(Screen(pageIndex), GW_CHILD); }
 
 void SheetSession::SelectPage(int index) {
     // What a click on the tab does: the tab control asks the sheet whether

@@ -38,6 +38,9 @@ HWND FindTitledWindow(DWORD processId, const char* title);
 // The text of a window of another process, asked of the window itself.
 std::string WindowText(HWND window);
 
+// The id of the process a window belongs to, or 0.
+DWORD WindowProcess(HWND window);
+
 // Copies the module under test to directory\fileName, making the directory
 // (and its parents) first; the copy's full path, or "" on failure.
 std::string CopyModuleTo(const std::string& directory, const std::string& fileName);
@@ -64,6 +67,10 @@ public:
     // The page window of a page index, or null while it does not exist.
     HWND Page(int index) const;
     HWND Control(int pageIndex, int id) const;
+    // The screen window in a page's monitor, and the preview window in it;
+    // null while there is none.
+    HWND Screen(int pageIndex) const;
+    HWND Preview(int pageIndex) const;
     HWND SheetButton(int id) const { return GetDlgItem(sheet_, id); }
 
     // Selects a page as a click on its tab would.

@@ -12,6 +12,7 @@
 #include <windows.h>
 
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -64,7 +65,7 @@ protected:
     }
 
     HWND Monitor(int page) { return GetWindow(sheet_.Page(page), GW_CHILD); }
-    HWND Screen(int page) { return GetWindow(Monitor(page), GW_CHILD); }
+    HWND Screen(int page) { return sheet_.Screen(page); }
     HWND Field(int row) { return sheet_.Control(kOptions, IDC_FIRST_EDIT + row); }
     std::string FieldText(int row) { return driver::WindowText(Field(row)); }
     bool BoxChecked() {
@@ -267,6 +268,40 @@ TEST_F(SheetWithoutPreview, APreviewThatNeverCountsDoesNotHoldTheSheet) {
     EXPECT_EQ(CurrentPage(), sheet_.Page(kAbout));
     EXPECT_GT(Sends(options).first, 1);
     EXPECT_TRUE(sheet_.CloseWith(driver::kCancelButton));
+}
+
+// A preview that answers late: "Default" waits about half a second for its
+// first change and no longer, every change still reaches it in order, and
+// once it has caught up the sheet waits for it again.
+TEST_F(SheetWithoutPreview, ALatePreviewCostsAClickHalfASecondAndLosesNothing) {
+    ASSERT_TRUE(OpenWithoutPreviews());
+    FakePreview options(Screen(kOptions), 0);
+    HWND defaultButton = sheet_.Control(kOptions, IDC_DEFAULT);
+    // The fields show the defaults already, so showing them again applies
+    // nothing more.
+    const Parameters defaults = {{0, 225}, {1, 5}, {2, 94}, {3, 8}, {4, 0}, {5, 10}};
+    for (int round = 1; round <= 2; ++round) {
+        SCOPED_TRACE(round);
+        options.Forget();
+        // The stand-in answers on this thread, so it is late while this
+        // thread sleeps; another thread clicks meanwhile.
+        DWORD clickMs = 0;
+        std::thread click([&] {
+            const DWORD start = GetTickCount();
+            sheet_.Click(defaultButton);
+            clickMs = GetTickCount() - start;
+        });
+        Sleep(1500);
+        click.join();
+        for (DWORD start = GetTickCount();
+             options.Parameters().size() < defaults.size() && GetTickCount() - start < 5000;) {
+            driver::PumpMessagesFor(10);
+        }
+        EXPECT_GE(clickMs, 400u) << "the sheet did not wait for the preview";
+        EXPECT_LT(clickMs, 1000u);
+        EXPECT_EQ(options.Parameters(), defaults);
+    }
+    EXPECT_TRUE(sheet_.CloseWith(driver::kOkButton));
 }
 
 }  // namespace
