@@ -21,7 +21,6 @@ void LoadSettingsFrom(const char* sectionName) {
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine, int) {
     DeclareDpiAwareness();  // before any window exists
-    g_instance = instance;
     SaverDescription gyrel;
     gyrel.saverName = "Gyrel";
     gyrel.saverWindowProc = SpiralWindowProc;

@@ -7,7 +7,7 @@
 #include "effect/control_messages.h"
 #include "resources/resource_ids.h"
 
-HBITMAP MonitorBitmap = nullptr;
+HBITMAP g_monitorBitmap = nullptr;
 
 namespace {
 
@@ -73,9 +73,9 @@ std::string ScreenClassName(const char* saverName) {
 }
 
 void LoadMonitorBitmap(HINSTANCE instance) {
-    MonitorBitmap = LoadBitmapA(instance, MAKEINTRESOURCEA(IDB_MONITOR));
+    g_monitorBitmap = LoadBitmapA(instance, MAKEINTRESOURCEA(IDB_MONITOR));
     HDC memory = CreateCompatibleDC(nullptr);
-    HGDIOBJ previous = SelectObject(memory, MonitorBitmap);
+    HGDIOBJ previous = SelectObject(memory, g_monitorBitmap);
     // The screen shows the desktop colour until a preview draws there. Only
     // the picture's screen changes; the mask half is left alone.
     FillRect(memory, &kScreenArea, GetSysColorBrush(COLOR_BACKGROUND));
@@ -103,9 +103,9 @@ void CreateMonitor(HWND page, const MonitorSetup& setup) {
     int x = (client.right - kMonitorWidth) / 2;
     int y = (HIWORD(baseUnits) * 4) / 8;
 
-    HWND monitor = CreateWindowExA(0, "STATIC", "Monitor", WS_CHILD, x, y, kMonitorWidth,
-                                   kMonitorHeight, page, reinterpret_cast<HMENU>(IDC_MONITOR),
-                                   setup.instance, nullptr);
+    HWND monitor =
+        CreateWindowExA(0, "STATIC", "Monitor", WS_CHILD, x, y, kMonitorWidth, kMonitorHeight, page,
+                        reinterpret_cast<HMENU>(IDC_MONITOR), setup.instance, nullptr);
     auto staticProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(monitor, GWLP_WNDPROC));
     if (staticProc != nullptr) {
         g_staticProc = staticProc;
@@ -113,8 +113,8 @@ void CreateMonitor(HWND page, const MonitorSetup& setup) {
     }
 
     // Its creation starts the preview and returns when the preview is frozen.
-    CreateWindowExA(0, setup.screenClass.c_str(), "Screen", WS_CHILD | WS_VISIBLE,
-                    kScreenArea.left, kScreenArea.top, kScreenArea.right - kScreenArea.left,
+    CreateWindowExA(0, setup.screenClass.c_str(), "Screen", WS_CHILD | WS_VISIBLE, kScreenArea.left,
+                    kScreenArea.top, kScreenArea.right - kScreenArea.left,
                     kScreenArea.bottom - kScreenArea.top, monitor,
                     reinterpret_cast<HMENU>(IDC_SCREEN), setup.instance, nullptr);
 
@@ -203,7 +203,7 @@ void PaintMonitor(HWND monitor) {
     HDC compose = CreateCompatibleDC(dc);
     HGDIOBJ previousComposition = SelectObject(compose, composition);
     HDC source = CreateCompatibleDC(dc);
-    HGDIOBJ previousSource = SelectObject(source, MonitorBitmap);
+    HGDIOBJ previousSource = SelectObject(source, g_monitorBitmap);
 
     // Composed off screen and copied once, so it never flickers: what lies
     // beneath the control (the page's background, since the control erases

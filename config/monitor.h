@@ -29,7 +29,7 @@ std::string ScreenClassName(const char* saverName);
 
 // Bitmap 3010 with its screen area in the desktop colour; loaded once per run
 // of the sheet, deleted by the sheet when it has closed.
-extern HBITMAP MonitorBitmap;
+extern HBITMAP g_monitorBitmap;
 
 void LoadMonitorBitmap(HINSTANCE instance);
 void RegisterScreenClass(const MonitorSetup& setup);

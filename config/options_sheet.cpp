@@ -12,7 +12,7 @@
 #include "effect/settings.h"
 #include "resources/resource_ids.h"
 
-bool OptionsPageReady = false;
+bool g_optionsPageReady = false;
 
 namespace {
 
@@ -57,8 +57,8 @@ constexpr int kFieldTextBuffer = 10;
 HWND CreateOwnerWindow(HINSTANCE instance) {
     // Never shown; it owns the sheet and ends with the process.
     return CreateWindowExA(0, "Static", "MainWnd", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                           CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
-                           instance, nullptr);
+                           CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance,
+                           nullptr);
 }
 
 void MarkChanged(HWND page) {
@@ -70,7 +70,7 @@ void MarkChanged(HWND page) {
 // takes 16-bit positions; a value from CONTROL.INI can be any number, and is
 // shown as the nearest bound, as the control itself would for a small one.
 void ShowRowValue(HWND page, int row) {
-    const SettingsRow& entry = SettingsTable[row];
+    const SettingsRow& entry = g_settingsTable[row];
     int32_t position = entry.current;
     if (position > entry.max) position = entry.max;
     if (position < entry.min) position = entry.min;
@@ -79,10 +79,10 @@ void ShowRowValue(HWND page, int row) {
 }
 
 void InitOptionsPage(HWND page, const SheetContext& context) {
-    OptionsPageReady = true;
-    for (int row = 0; row < kSettingsRows; ++row) SettingsTable[row].current = DialogValueOf(row);
+    g_optionsPageReady = true;
+    for (int row = 0; row < kSettingsRows; ++row) g_settingsTable[row].current = DialogValueOf(row);
     for (int row = 0; row < kSettingsRows; ++row) {
-        const SettingsRow& entry = SettingsTable[row];
+        const SettingsRow& entry = g_settingsTable[row];
         SendDlgItemMessageA(page, IDC_FIRST_UPDOWN + row, UDM_SETRANGE, 0,
                             MAKELPARAM(static_cast<WORD>(entry.max), static_cast<WORD>(entry.min)));
         ShowRowValue(page, row);
@@ -101,7 +101,7 @@ void OnFieldUpdate(HWND page, int row) {
     int id = IDC_FIRST_EDIT + row;
     char text[kFieldTextBuffer] = "";
     GetWindowTextA(GetDlgItem(page, id), text, sizeof text);
-    const SettingsRow& entry = SettingsTable[row];
+    const SettingsRow& entry = g_settingsTable[row];
     FieldDecision decision = DecideFieldValue(text, entry.min, entry.max);
     switch (decision.action) {
         case FieldAction::Ignore:
@@ -140,7 +140,7 @@ void OnDisableActive(HWND page) {
 
 void OnOptionsCommand(HWND page, int id, int code) {
     if (id >= IDC_FIRST_EDIT && id < IDC_FIRST_EDIT + kSettingsRows) {
-        if (code == EN_UPDATE && OptionsPageReady) OnFieldUpdate(page, id - IDC_FIRST_EDIT);
+        if (code == EN_UPDATE && g_optionsPageReady) OnFieldUpdate(page, id - IDC_FIRST_EDIT);
     } else if (id == IDC_DEFAULT) {
         OnDefault(page);
     } else if (id == IDC_DISABLE_ACTIVE) {
@@ -202,13 +202,13 @@ int ShowOptionsSheet(const char* saverName, HINSTANCE instance, HWND owner) {
     header.nStartPage = 0;
     header.ppsp = reinterpret_cast<LPCPROPSHEETPAGEA>(pages);
 
-    OptionsPageReady = false;
+    g_optionsPageReady = false;
     LoadMonitorBitmap(instance);
     RegisterScreenClass(context.monitor);
     PropertySheetA(&header);
 
-    DeleteObject(MonitorBitmap);
-    MonitorBitmap = nullptr;
+    DeleteObject(g_monitorBitmap);
+    g_monitorBitmap = nullptr;
     return 0;
 }
 
@@ -260,7 +260,7 @@ INT_PTR CALLBACK AboutPageProc(HWND page, UINT message, WPARAM, LPARAM lParam) {
 
 void ApplySetting(HWND page, int row, int32_t value) {
     if (row < 0 || row >= kSettingsRows) return;
-    SettingsTable[row].current = value;
+    g_settingsTable[row].current = value;
     MarkChanged(page);
     SendToPreview(FindPagePreview(page), WM_SPIRAL_SETPARAM, static_cast<WPARAM>(row),
                   static_cast<LPARAM>(value));

@@ -3,8 +3,8 @@
 //
 // Every value accepted on the Options page goes at once into this process's
 // settings and to the page's preview process; the settings are saved only
-// when the sheet applies (OK or Apply), and a save that fails keeps it open. Page changes and the "Disable active
-// configuration" box freeze and release the pages' previews.
+// when the sheet applies (OK or Apply), and a save that fails keeps it open. Page changes and the
+// "Disable active configuration" box freeze and release the pages' previews.
 #pragma once
 
 #include <windows.h>
@@ -13,7 +13,7 @@
 
 // Set by the Options page as the first step of its initialisation; until then
 // the edit fields' notifications are ignored.
-extern bool OptionsPageReady;
+extern bool g_optionsPageReady;
 
 // The configure callback: shows the modal sheet "Options for <saverName>" and
 // returns when it closes. `instance` has the pages' templates and the

@@ -47,7 +47,7 @@ struct PreviewLink {
     uint64_t overdue = 0;  // the last request the sheet stopped waiting for, 0: none
     bool busy = false;     // the sender is inside a send
     bool closing = false;
-    bool ended = false;    // the preview stopped answering and was ended
+    bool ended = false;  // the preview stopped answering and was ended
 };
 
 namespace {

@@ -35,7 +35,8 @@ void PaintBuiltinPicture(int32_t width, int32_t height, std::vector<uint32_t>* p
             const double v = static_cast<double>(y) / height;
             uint32_t colour = (static_cast<int>(u * 12) % 2) == 0 ? Hue(u) : Rgb(0, 128, 128);
             if (static_cast<int>(v * 24) % 6 == 0) colour = Hue(std::fmod(u + v, 1.0));
-            if (x % (width / 16 + 1) == 0 || y % (height / 12 + 1) == 0) colour = Rgb(255, 255, 255);
+            if (x % (width / 16 + 1) == 0 || y % (height / 12 + 1) == 0)
+                colour = Rgb(255, 255, 255);
             (*pixels)[static_cast<size_t>(y) * width + x] = colour;
         }
     }

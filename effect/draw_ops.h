@@ -10,8 +10,8 @@
 #include <cstdint>
 
 // The logical space every drawing is made in, mapped onto any surface.
-constexpr int32_t LOGICAL_WIDTH = 800;
-constexpr int32_t LOGICAL_HEIGHT = 600;
+constexpr int32_t kLogicalWidth = 800;
+constexpr int32_t kLogicalHeight = 600;
 
 struct DrawPoint {
     int32_t x;

@@ -6,8 +6,6 @@
 
 #include <cstdint>
 
-
-
 namespace {
 
 HDC AsDc(DrawContext dc) { return static_cast<HDC>(dc); }
@@ -33,8 +31,8 @@ void GdiCopyBlock(DrawContext dc, int32_t dx, int32_t dy, int32_t w, int32_t h, 
     BitBlt(AsDc(dc), dx, dy, w, h, AsDc(dc), sx, sy, SRCCOPY);
 }
 
-void GdiCopyBlockFullScale(DrawContext dc, int32_t dx, int32_t dy, int32_t w, int32_t h,
-                           int32_t sx, int32_t sy) {
+void GdiCopyBlockFullScale(DrawContext dc, int32_t dx, int32_t dy, int32_t w, int32_t h, int32_t sx,
+                           int32_t sy) {
     BitBlt(AsDc(dc), dx, dy, w, h, AsDc(dc), sx, sy, SRCCOPY);
 }
 
@@ -73,20 +71,22 @@ void GdiFillRegion(DrawContext dc, DrawRegion region, DrawBrush brush) {
 }  // namespace
 
 const DrawOps kGdiDrawOps = {
-    GdiCopyBlock,        GdiBlackOut,        GdiCreateSolidBrush, GdiDeleteBrush,
-    GdiCreateRectRegion, GdiCreateTriangleRegion, GdiUnionRegion, GdiDeleteRegion,
-    GdiPointInRegion,    GdiFillRegion,
+    GdiCopyBlock,   GdiBlackOut,         GdiCreateSolidBrush,
+    GdiDeleteBrush, GdiCreateRectRegion, GdiCreateTriangleRegion,
+    GdiUnionRegion, GdiDeleteRegion,     GdiPointInRegion,
+    GdiFillRegion,
 };
 
 const DrawOps kGdiDrawOpsFullScale = {
-    GdiCopyBlockFullScale, GdiBlackOut,        GdiCreateSolidBrush, GdiDeleteBrush,
-    GdiCreateRectRegion,   GdiCreateTriangleRegion, GdiUnionRegion, GdiDeleteRegion,
-    GdiPointInRegion,      GdiFillRegion,
+    GdiCopyBlockFullScale, GdiBlackOut,         GdiCreateSolidBrush,
+    GdiDeleteBrush,        GdiCreateRectRegion, GdiCreateTriangleRegion,
+    GdiUnionRegion,        GdiDeleteRegion,     GdiPointInRegion,
+    GdiFillRegion,
 };
 
 const DrawOps* GdiDrawOpsFor(int width, int height) {
     // At a scale of one or more, two logical coordinates a unit or more apart
     // round to different device pixels.
-    const bool fullScale = width >= LOGICAL_WIDTH && height >= LOGICAL_HEIGHT;
+    const bool fullScale = width >= kLogicalWidth && height >= kLogicalHeight;
     return fullScale ? &kGdiDrawOpsFullScale : &kGdiDrawOps;
 }

@@ -13,7 +13,8 @@ constexpr uint32_t kMinimumPeriodMs = 10;
 HostClock* ClockOf(const SpiralState* state) { return static_cast<HostClock*>(state->window); }
 
 template <typename Clock>
-auto FindTimer(Clock* clock, const SpiralState* state, uintptr_t id) -> decltype(&clock->timers[0]) {
+auto FindTimer(Clock* clock, const SpiralState* state, uintptr_t id)
+    -> decltype(&clock->timers[0]) {
     for (auto& timer : clock->timers) {
         if (timer.running && timer.state == state && timer.id == id) return &timer;
     }

@@ -62,7 +62,7 @@ int32_t EdgeReach(int32_t p, float alpha, int32_t g, int32_t n) {
 
 void MirrorPoints(DrawPoint* points, int count) {
     for (int i = 0; i < count; ++i) {
-        points[i].x = ClampToInt32(int64_t{LOGICAL_WIDTH} - points[i].x);
+        points[i].x = ClampToInt32(int64_t{kLogicalWidth} - points[i].x);
     }
 }
 
@@ -70,8 +70,8 @@ void BuildFeedRegion(SpiralState* spiral) {
     const SpiralSettings& settings = spiral->settings;
     SpiralState& state = *spiral;
     const DrawOps& ops = *state.ops;
-    constexpr int64_t W = LOGICAL_WIDTH;
-    constexpr int64_t H = LOGICAL_HEIGHT;
+    constexpr int64_t W = kLogicalWidth;
+    constexpr int64_t H = kLogicalHeight;
     const int64_t resolution = settings.Resolution;
 
     if (state.feedRegion != nullptr) {
@@ -84,9 +84,9 @@ void BuildFeedRegion(SpiralState* spiral) {
 
     // An outward push leaves the middle uncovered instead of the corners.
     if (settings.Gradient < 0) {
-        state.feedRegion = ops.createRectRegion(
-            RegionCoordinate(W >> 1), RegionCoordinate(H >> 1),
-            RegionCoordinate((W >> 1) + resolution), RegionCoordinate((H >> 1) + resolution));
+        state.feedRegion = ops.createRectRegion(RegionCoordinate(W >> 1), RegionCoordinate(H >> 1),
+                                                RegionCoordinate((W >> 1) + resolution),
+                                                RegionCoordinate((H >> 1) + resolution));
         return;
     }
 

@@ -58,8 +58,8 @@ bool ProfileInRegistry() {
 
 int32_t ProfileReadInt(ProfilePlace place, const char* key, int32_t defaultValue) {
     if (place == ProfilePlace::ControlIni) {
-        return static_cast<int32_t>(GetPrivateProfileIntA(g_section.c_str(), key,
-                                                          defaultValue, kProfileFile));
+        return static_cast<int32_t>(
+            GetPrivateProfileIntA(g_section.c_str(), key, defaultValue, kProfileFile));
     }
     std::string text;
     if (!ReadRegistryText(key, &text)) return defaultValue;
@@ -68,8 +68,7 @@ int32_t ProfileReadInt(ProfilePlace place, const char* key, int32_t defaultValue
 
 bool ProfileWriteString(ProfilePlace place, const char* key, const char* text) {
     if (place == ProfilePlace::ControlIni) {
-        return WritePrivateProfileStringA(g_section.c_str(), key, text,
-                                          kProfileFile) != FALSE;
+        return WritePrivateProfileStringA(g_section.c_str(), key, text, kProfileFile) != FALSE;
     }
     HKEY section = nullptr;
     if (RegCreateKeyExA(HKEY_CURRENT_USER, RegistryPath().c_str(), 0, nullptr, 0, KEY_SET_VALUE,

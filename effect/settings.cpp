@@ -5,12 +5,8 @@
 #include "base/saturate.h"
 
 const SettingDefinition kSettingDefinitions[kSettingsRows] = {
-    {"MaxBkColour", 225, 0, 255},
-    {"ColChangePer", 5, 1, 50},
-    {"DeltaTheta", 94, 0, 255},
-    {"Gradient", 8, 0, 20},
-    {"Randomness", 0, 0, 5},
-    {"Resolution", 10, 0, 50},
+    {"MaxBkColour", 225, 0, 255}, {"ColChangePer", 5, 1, 50}, {"DeltaTheta", 94, 0, 255},
+    {"Gradient", 8, 0, 20},       {"Randomness", 0, 0, 5},    {"Resolution", 10, 0, 50},
 };
 
 SpiralSettings g_spiralSettings;
@@ -25,7 +21,7 @@ SettingsRow DialogRow(int row) {
 
 }  // namespace
 
-SettingsRow SettingsTable[kSettingsRows] = {
+SettingsRow g_settingsTable[kSettingsRows] = {
     DialogRow(0), DialogRow(1), DialogRow(2), DialogRow(3), DialogRow(4), DialogRow(5),
 };
 
@@ -34,7 +30,6 @@ namespace {
 constexpr double kPi = 3.141592654;  // the ten-digit value, in both directions
 constexpr int kIntensityShift = 7;
 constexpr int32_t kStepsPerPeriodUnit = 1000;
-
 
 }  // namespace
 

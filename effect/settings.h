@@ -45,13 +45,13 @@ constexpr int32_t kStepsPerSecondDefault = kStepsPerSecondDefinition.defaultValu
 
 // The internal values, one copy per process.
 struct SpiralSettings {
-    int32_t MaxBkColour;   // 1/128 intensity units: dialog value << 7
-    int32_t ColChangePer;  // steps between colour changes: dialog value * 1000
-    float DeltaTheta;      // radians per step
-    int32_t Gradient;      // logical units of pull per step
-    int32_t Randomness;    // logical units of jitter
-    int32_t Resolution;    // logical block size
-    int32_t ActiveConfig;  // 1: the configuration pages run their previews
+    int32_t MaxBkColour;     // 1/128 intensity units: dialog value << 7
+    int32_t ColChangePer;    // steps between colour changes: dialog value * 1000
+    float DeltaTheta;        // radians per step
+    int32_t Gradient;        // logical units of pull per step
+    int32_t Randomness;      // logical units of jitter
+    int32_t Resolution;      // logical block size
+    int32_t ActiveConfig;    // 1: the configuration pages run their previews
     int32_t StepsPerSecond;  // the draw worker's budget; 0: none; never negative
 };
 extern SpiralSettings g_spiralSettings;
@@ -62,7 +62,7 @@ struct SettingsRow {
     int32_t min;
     int32_t current;
 };
-extern SettingsRow SettingsTable[kSettingsRows];
+extern SettingsRow g_settingsTable[kSettingsRows];
 
 // Dialog value in twentieths of a degree to radians, computed in extended
 // precision with the ten-digit pi and stored as a 32-bit float.

@@ -12,7 +12,7 @@ namespace {
 
 // The order in which the keys are read and written.
 constexpr int kStoreOrder[kSettingsRows] = {
-    ROW_MAX_BK_COLOUR, ROW_GRADIENT,      ROW_RESOLUTION,
+    ROW_MAX_BK_COLOUR, ROW_GRADIENT,       ROW_RESOLUTION,
     ROW_DELTA_THETA,   ROW_COL_CHANGE_PER, ROW_RANDOMNESS,
 };
 
@@ -45,7 +45,8 @@ void LoadSpiralSettings() {
     // CONTROL.INI after the section has moved; the registry's own wins.
     const SettingDefinition& pace = kStepsPerSecondDefinition;
     int32_t budget = ProfileReadInt(ProfilePlace::ControlIni, pace.key, pace.defaultValue);
-    if (place == ProfilePlace::Registry) budget = ProfileReadInt(ProfilePlace::Registry, pace.key, budget);
+    if (place == ProfilePlace::Registry)
+        budget = ProfileReadInt(ProfilePlace::Registry, pace.key, budget);
     // A negative budget means none, as 0 does; one past the range, its top.
     g_spiralSettings.StepsPerSecond = std::clamp(budget, pace.minimum, pace.maximum);
     SeedRandom(static_cast<uint32_t>(std::time(nullptr)));

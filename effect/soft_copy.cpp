@@ -101,7 +101,8 @@ void CopySameSize(SoftSurface& s, const DeviceExtent& dst, const DeviceExtent& s
     for (int64_t i = 0; i < rows; ++i) {
         const int64_t row = offsetY > 0 ? target.bottom - 1 - i : target.top + i;
         uint32_t* to = s.pixels.data() + row * s.width + target.left;
-        const uint32_t* from = s.pixels.data() + (row - offsetY) * s.width + (target.left - offsetX);
+        const uint32_t* from =
+            s.pixels.data() + (row - offsetY) * s.width + (target.left - offsetX);
         std::memmove(to, from, count * sizeof(uint32_t));
     }
 }
@@ -152,15 +153,15 @@ struct StretchAxisMap {
     int64_t srcStart;  // first pixel of the source rectangle
     int64_t dstLength;
     int64_t srcLength;
-    bool backwards;    // the extents are negative: walk from the far end
-    bool aligned;      // equal lengths: pixel for pixel, from alignStart
+    bool backwards;  // the extents are negative: walk from the far end
+    bool aligned;    // equal lengths: pixel for pixel, from alignStart
     int64_t alignStart;
 };
 
 StretchAxisMap MapAxis(int64_t dstStart, int64_t dstEnd, int64_t srcStart, int64_t srcEnd,
                        int64_t dstVisibleStart, bool backwards, bool otherHalvesTwo) {
     StretchAxisMap axis{dstStart, srcStart, dstEnd - dstStart, srcEnd - srcStart, backwards,
-                        false, 0};
+                        false,    0};
     if (axis.dstLength == axis.srcLength) {
         // An axis of equal lengths in a copy stretched along the other one is
         // copied pixel for pixel from its first visible pixel on. Only when
@@ -199,7 +200,8 @@ void CopyStretched(SoftSurface& s, const DeviceExtent& dst, const DeviceExtent& 
     const DeviceRect srcVisible = Intersect(srcRect, SurfaceRect(s));
     const DeviceRect dstVisible = Intersect(dstRect, SurfaceRect(s));
     if (IsEmpty(srcVisible) || IsEmpty(dstVisible)) return;
-    const bool halvesAcross = dstRect.right - dstRect.left == 1 && srcRect.right - srcRect.left == 2;
+    const bool halvesAcross =
+        dstRect.right - dstRect.left == 1 && srcRect.right - srcRect.left == 2;
     const bool halvesDown = dstRect.bottom - dstRect.top == 1 && srcRect.bottom - srcRect.top == 2;
     const StretchAxisMap across = MapAxis(dstRect.left, dstRect.right, srcRect.left, srcRect.right,
                                           dstVisible.left, dst.width < 0, halvesDown);

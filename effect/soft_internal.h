@@ -12,7 +12,6 @@
 
 namespace soft {
 
-
 // Logical coordinates and extents are clamped to 24 bits, as far as the
 // engine ever reaches. A rectangle then spans at most 2^25 logical units, or
 // under 7e8 device pixels even at the largest surface's scale, so the
@@ -71,8 +70,8 @@ inline int64_t MapY(const SoftSurface& s, int64_t y) {
     return index < s.rows.size() ? s.rows[index] : SoftDeviceY(&s, y);
 }
 
-[[gnu::always_inline]] inline DeviceExtent MapExtent(const SoftSurface& s, int32_t x, int32_t y, int32_t w,
-                                                     int32_t h) {
+[[gnu::always_inline]] inline DeviceExtent MapExtent(const SoftSurface& s, int32_t x, int32_t y,
+                                                     int32_t w, int32_t h) {
     const int64_t left = ClampCoordinate(x);
     const int64_t top = ClampCoordinate(y);
     const int64_t right = left + ClampCoordinate(w);

@@ -29,7 +29,7 @@ namespace {
 
 SoftRegion* NewRegion() {
     SoftRegion* region = new SoftRegion;
-    region->rowStart.assign(LOGICAL_HEIGHT + 1, 0);
+    region->rowStart.assign(kLogicalHeight + 1, 0);
     g_regionsAlive.fetch_add(1, std::memory_order_relaxed);
     return region;
 }
@@ -37,8 +37,8 @@ SoftRegion* NewRegion() {
 // Appends one row's spans, given as sorted [left, right) pairs, clipped to
 // the logical width. Rows must be added in order.
 void AddSpan(SoftRegion& region, int64_t left, int64_t right) {
-    left = std::clamp<int64_t>(left, 0, LOGICAL_WIDTH);
-    right = std::clamp<int64_t>(right, 0, LOGICAL_WIDTH);
+    left = std::clamp<int64_t>(left, 0, kLogicalWidth);
+    right = std::clamp<int64_t>(right, 0, kLogicalWidth);
     if (left >= right) return;
     region.spans.push_back(Span{static_cast<int32_t>(left), static_cast<int32_t>(right)});
 }
@@ -56,7 +56,7 @@ DrawRegion SoftCreateRectRegion(int32_t left, int32_t top, int32_t right, int32_
     int64_t l = std::min(left, right), r = std::max(left, right);
     int64_t t = std::min(top, bottom), b = std::max(top, bottom);
     SoftRegion* region = NewRegion();
-    for (int64_t y = 0; y < LOGICAL_HEIGHT; ++y) {
+    for (int64_t y = 0; y < kLogicalHeight; ++y) {
         if (y >= t && y < b) AddSpan(*region, l, r);
         region->rowStart[y + 1] = static_cast<uint32_t>(region->spans.size());
     }
@@ -83,7 +83,7 @@ DrawRegion SoftCreateTriangleRegion(const DrawPoint points[3]) {
     }
 
     SoftRegion* region = NewRegion();
-    for (int64_t y = 0; y < LOGICAL_HEIGHT; ++y) {
+    for (int64_t y = 0; y < kLogicalHeight; ++y) {
         int64_t crossings[3];
         int count = 0;
         for (int i = 0; i < edgeCount; ++i) {
@@ -108,9 +108,9 @@ void SoftUnionRegion(DrawRegion destination, DrawRegion other) {
     SoftRegion& into = *static_cast<SoftRegion*>(destination);
     const SoftRegion& add = *static_cast<const SoftRegion*>(other);
     SoftRegion merged;
-    merged.rowStart.assign(LOGICAL_HEIGHT + 1, 0);
+    merged.rowStart.assign(kLogicalHeight + 1, 0);
     merged.spans.reserve(into.spans.size() + add.spans.size());
-    for (int y = 0; y < LOGICAL_HEIGHT; ++y) {
+    for (int y = 0; y < kLogicalHeight; ++y) {
         uint32_t i = into.rowStart[y], iEnd = into.rowStart[y + 1];
         uint32_t j = add.rowStart[y], jEnd = add.rowStart[y + 1];
         bool open = false;
@@ -146,7 +146,7 @@ void SoftDeleteRegion(DrawRegion region) {
 }
 
 bool SoftPointInRegion(DrawRegion handle, int32_t x, int32_t y) {
-    if (handle == nullptr || y < 0 || y >= LOGICAL_HEIGHT) return false;
+    if (handle == nullptr || y < 0 || y >= kLogicalHeight) return false;
     const SoftRegion& region = *static_cast<const SoftRegion*>(handle);
     for (uint32_t i = region.rowStart[y]; i < region.rowStart[y + 1]; ++i) {
         if (x < region.spans[i].left) return false;
@@ -162,7 +162,7 @@ void SoftFillRegion(DrawContext dc, DrawRegion handle, DrawBrush brush) {
     SoftSurface& s = *static_cast<SoftSurface*>(dc);
     const SoftRegion& region = *static_cast<const SoftRegion*>(handle);
     const uint32_t colour = BrushColour(brush);
-    for (int y = 0; y < LOGICAL_HEIGHT; ++y) {
+    for (int y = 0; y < kLogicalHeight; ++y) {
         const int64_t top = MapY(s, y);
         const int64_t bottom = MapY(s, y + 1);
         if (top >= bottom) continue;

@@ -16,7 +16,8 @@ bool SoftRunStart(SoftRun* run, const SpiralSettings& settings, uint32_t seed, c
     // contended, but every step still takes it, as in the saver.
     run->spiral.lock = CreateDrawLock();
     if (run->spiral.lock == nullptr) return false;
-    SpiralCreate(&run->spiral, HostClockWindow(&run->clock), SoftSurfaceContext(&run->surface), ops);
+    SpiralCreate(&run->spiral, HostClockWindow(&run->clock), SoftSurfaceContext(&run->surface),
+                 ops);
     run->running = true;
     return true;
 }
@@ -27,7 +28,8 @@ void SoftRunMoveClock(SoftRun* run, double milliseconds) {
     // Whole milliseconds of the clock, each delivered once.
     const double before = run->clockMs;
     run->clockMs += milliseconds;
-    HostClockAdvance(&run->clock, static_cast<uint64_t>(run->clockMs) - static_cast<uint64_t>(before));
+    HostClockAdvance(&run->clock,
+                     static_cast<uint64_t>(run->clockMs) - static_cast<uint64_t>(before));
 }
 
 void SoftRunResize(SoftRun* run, int32_t width, int32_t height) {
@@ -64,6 +66,7 @@ double SimulatedMsPerCall(int64_t rate) {
 }
 
 int64_t SimulatedDrawCalls(double seconds, int64_t rate) {
-    const int64_t totalSteps = static_cast<int64_t>(std::llround(seconds * static_cast<double>(rate)));
+    const int64_t totalSteps =
+        static_cast<int64_t>(std::llround(seconds * static_cast<double>(rate)));
     return (totalSteps + kStepsPerDrawCall - 1) / kStepsPerDrawCall;
 }

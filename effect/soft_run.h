@@ -23,7 +23,7 @@ struct SoftRun {
     SoftSurface surface;  // the picture: the holder puts the start picture here
     HostClock clock;      // the wander's timers
     SpiralState spiral;
-    double clockMs = 0;   // the clock's exact time; its timers see whole ms
+    double clockMs = 0;  // the clock's exact time; its timers see whole ms
     bool running = false;
 };
 

@@ -61,22 +61,22 @@ void SoftSurfaceInit(SoftSurface* surface, int32_t width, int32_t height) {
     surface->height = std::clamp<int32_t>(height, 0, kSoftSurfaceMaxSide);
     // As GDI derives it: the ratio of the extents in double precision, kept
     // in a 32-bit float.
-    surface->scaleX = static_cast<float>(static_cast<double>(surface->width) / LOGICAL_WIDTH);
-    surface->scaleY = static_cast<float>(static_cast<double>(surface->height) / LOGICAL_HEIGHT);
+    surface->scaleX = static_cast<float>(static_cast<double>(surface->width) / kLogicalWidth);
+    surface->scaleY = static_cast<float>(static_cast<double>(surface->height) / kLogicalHeight);
     const size_t area = static_cast<size_t>(surface->width) * static_cast<size_t>(surface->height);
     surface->pixels.assign(area, 0);
     surface->scratch.assign(area, 0);
     surface->columnSources.assign(2 * static_cast<size_t>(surface->width), 0);
     surface->identity = surface->scaleX == 1.0f && surface->scaleY == 1.0f;
-    surface->columns.resize(LOGICAL_WIDTH + 2 * kSoftMapMargin + 1);
+    surface->columns.resize(kLogicalWidth + 2 * kSoftMapMargin + 1);
     for (size_t i = 0; i < surface->columns.size(); ++i) {
-        surface->columns[i] = static_cast<int32_t>(
-            SoftDeviceX(surface, static_cast<int64_t>(i) - kSoftMapMargin));
+        surface->columns[i] =
+            static_cast<int32_t>(SoftDeviceX(surface, static_cast<int64_t>(i) - kSoftMapMargin));
     }
-    surface->rows.resize(LOGICAL_HEIGHT + 2 * kSoftMapMargin + 1);
+    surface->rows.resize(kLogicalHeight + 2 * kSoftMapMargin + 1);
     for (size_t i = 0; i < surface->rows.size(); ++i) {
-        surface->rows[i] = static_cast<int32_t>(
-            SoftDeviceY(surface, static_cast<int64_t>(i) - kSoftMapMargin));
+        surface->rows[i] =
+            static_cast<int32_t>(SoftDeviceY(surface, static_cast<int64_t>(i) - kSoftMapMargin));
     }
 }
 
@@ -100,7 +100,8 @@ int64_t SoftDeviceY(const SoftSurface* surface, int64_t y) {
 }
 
 const DrawOps kSoftDrawOps = {
-    SoftCopyBlock,        SoftBlackOut,             SoftCreateSolidBrush, SoftDeleteBrush,
-    SoftCreateRectRegion, SoftCreateTriangleRegion, SoftUnionRegion,      SoftDeleteRegion,
-    SoftPointInRegion,    SoftFillRegion,
+    SoftCopyBlock,   SoftBlackOut,         SoftCreateSolidBrush,
+    SoftDeleteBrush, SoftCreateRectRegion, SoftCreateTriangleRegion,
+    SoftUnionRegion, SoftDeleteRegion,     SoftPointInRegion,
+    SoftFillRegion,
 };

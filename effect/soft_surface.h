@@ -17,7 +17,7 @@
 constexpr int32_t kSoftSurfaceMaxSide = 16384;
 
 struct SoftSurface {
-    int32_t width;   // device pixels
+    int32_t width;  // device pixels
     int32_t height;
     // Device pixels per logical unit. Kept as 32-bit floats, as GDI keeps
     // its transform: at 1366 pixels across, logical x 200 lands on 341, not
@@ -30,7 +30,7 @@ struct SoftSurface {
     // step allocates nothing.
     std::vector<uint32_t> scratch;
     // The device column of each logical x from -kSoftMapMargin to
-    // LOGICAL_WIDTH + kSoftMapMargin, and the row of each logical y likewise:
+    // kLogicalWidth + kSoftMapMargin, and the row of each logical y likewise:
     // every block the engine draws within the dialog's ranges maps through
     // these instead of through floating point.
     std::vector<int32_t> columns;

@@ -16,9 +16,9 @@
 constexpr int kStepsPerDrawCall = 1000;
 
 constexpr uintptr_t TIMER_GLIDE = 1;
-constexpr uint32_t TIMER_GLIDE_PERIOD_MS = 200;
+constexpr uint32_t kGlidePeriodMs = 200;
 constexpr uintptr_t TIMER_COUNTDOWN = 2;
-constexpr uint32_t TIMER_COUNTDOWN_PERIOD_MS = 1000;
+constexpr uint32_t kCountdownPeriodMs = 1000;
 
 struct SpiralPoint {
     int32_t x;
@@ -38,23 +38,23 @@ struct SpiralState {
     // owner (the host) deletes it after the spiral.
     DrawLock* lock;
     // Set at creation, then read only, until release.
-    int32_t width;            // always LOGICAL_WIDTH
-    int32_t height;           // always LOGICAL_HEIGHT
-    DrawContext dc;           // mapped to the logical space
+    int32_t width;   // always kLogicalWidth
+    int32_t height;  // always kLogicalHeight
+    DrawContext dc;  // mapped to the logical space
     const DrawOps* ops;
-    EffectWindow window;      // the timers' and the new-target message's window
+    EffectWindow window;  // the timers' and the new-target message's window
     // Under DrawLock: read by the steps, changed by the window thread.
     SpiralPoint centre;
-    float angleOffset;        // radians, added to DeltaTheta in every step
-    DrawRegion feedRegion;    // or null
+    float angleOffset;      // radians, added to DeltaTheta in every step
+    DrawRegion feedRegion;  // or null
     // Under DrawLock: the colour walk's, changed only by the worker once it
     // runs.
-    int32_t colour[3];        // red, green, blue in 1/128 intensity units
+    int32_t colour[3];          // red, green, blue in 1/128 intensity units
     int32_t colourVelocity[3];  // 0 in a new record
-    DrawBrush brush;          // of the colour before the latest change
+    DrawBrush brush;            // of the colour before the latest change
     // The worker's only, once it runs.
-    int32_t stepCount;        // steps since the last colour change
-    int32_t clearing;         // set at creation, cleared at the first change
+    int32_t stepCount;  // steps since the last colour change
+    int32_t clearing;   // set at creation, cleared at the first change
     // The window thread's only.
     SpiralPoint targetCentre;
     float targetAngleOffset;  // radians

@@ -12,7 +12,7 @@ constexpr double kHalfPi = 1.570796327;
 constexpr double kThreeHalvesPi = 4.712388981;
 
 // 0.2 degree with the ten-digit pi: the glide's angle step per tick.
-constexpr double GLIDE_ANGLE_STEP = 0.0034906585044444443;
+constexpr double kGlideAngleStep = 0.0034906585044444443;
 
 // Block copies and black-outs never reach beyond these many logical units in
 // any direction. Windows' GDI rejects coordinates beyond 27 bits, and an

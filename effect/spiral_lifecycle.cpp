@@ -9,8 +9,8 @@ void SpiralCreate(SpiralState* state, EffectWindow window, DrawContext dc, const
     // No draw worker exists yet, so nothing here needs the lock but the
     // countdown, which takes it for the generator.
     state->window = window;
-    state->width = LOGICAL_WIDTH;
-    state->height = LOGICAL_HEIGHT;
+    state->width = kLogicalWidth;
+    state->height = kLogicalHeight;
     // The first pick runs with direction still at its process-start value.
     PickTarget(state, &state->centre, &state->angleOffset);
     state->dc = dc;
@@ -58,7 +58,7 @@ void ApplySpiralParameter(SpiralState* state, uint32_t index, int32_t value) {
             break;
         case PARAM_NEW_TARGET:
             PickTarget(state, &state->targetCentre, &state->targetAngleOffset);
-            EffectSetTimer(state, TIMER_GLIDE, TIMER_GLIDE_PERIOD_MS);
+            EffectSetTimer(state, TIMER_GLIDE, kGlidePeriodMs);
             break;
         default:
             break;

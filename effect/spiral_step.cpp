@@ -55,9 +55,9 @@ void SpiralStep(SpiralState* spiral, DrawContext dc) {
     // The logical space is always 800 by 600 (the record's width and height
     // say so too); as constants, the remainders cost a multiplication rather
     // than a division.
-    static_assert(LOGICAL_WIDTH == 800 && LOGICAL_HEIGHT == 600, "the logical space");
-    const int64_t x = RandomMod(&state.random, LOGICAL_WIDTH - 1);
-    const int64_t y = RandomMod(&state.random, LOGICAL_HEIGHT - 1);
+    static_assert(kLogicalWidth == 800 && kLogicalHeight == 600, "the logical space");
+    const int64_t x = RandomMod(&state.random, kLogicalWidth - 1);
+    const int64_t y = RandomMod(&state.random, kLogicalHeight - 1);
 
     // While the first colour period lasts, the feed region is wiped block by
     // block instead of being dragged inward. The region is asked only then:
@@ -94,8 +94,8 @@ void SpiralStep(SpiralState* spiral, DrawContext dc) {
     const double r = std::sqrt(fx * fx + fy * fy) - static_cast<double>(settings.Gradient);
     // The two 32-bit floats are summed in double precision, not rounded to a
     // float first.
-    const double theta = phi - (static_cast<double>(settings.DeltaTheta) +
-                                static_cast<double>(state.angleOffset));
+    const double theta =
+        phi - (static_cast<double>(settings.DeltaTheta) + static_cast<double>(state.angleOffset));
     const int64_t ex = TruncToInt32(std::cos(theta) * r);
     const int64_t ey = TruncToInt32(std::sin(theta) * r);
 
@@ -133,10 +133,12 @@ void ColourWalk(SpiralState* spiral, DrawContext dc) {
             int64_t{state.colour[channel]} + int64_t{state.colourVelocity[channel]};
         if (moved <= 0) {
             state.colour[channel] = 0;
-            state.colourVelocity[channel] = static_cast<int32_t>(128 + RandomMod(&state.random, 128));
+            state.colourVelocity[channel] =
+                static_cast<int32_t>(128 + RandomMod(&state.random, 128));
         } else if (moved >= maximum) {
             state.colour[channel] = static_cast<int32_t>(maximum);
-            state.colourVelocity[channel] = static_cast<int32_t>(-128 - RandomMod(&state.random, 128));
+            state.colourVelocity[channel] =
+                static_cast<int32_t>(-128 - RandomMod(&state.random, 128));
         } else {
             state.colour[channel] = static_cast<int32_t>(moved);
         }

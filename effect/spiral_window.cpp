@@ -11,7 +11,7 @@ HDC GetMappedDC(HWND window) {
     GetClientRect(window, &client);
     HDC dc = GetDC(window);
     SetMapMode(dc, MM_ANISOTROPIC);
-    SetWindowExtEx(dc, LOGICAL_WIDTH, LOGICAL_HEIGHT, nullptr);
+    SetWindowExtEx(dc, kLogicalWidth, kLogicalHeight, nullptr);
     SetViewportExtEx(dc, client.right, client.bottom, nullptr);
     SetViewportOrgEx(dc, 0, 0, nullptr);
     return dc;

@@ -8,8 +8,8 @@
 #include "effect/spiral_internal.h"
 
 void PickTarget(SpiralState* state, SpiralPoint* point, float* offset) {
-    constexpr int32_t W = LOGICAL_WIDTH;
-    constexpr int32_t H = LOGICAL_HEIGHT;
+    constexpr int32_t W = kLogicalWidth;
+    constexpr int32_t H = kLogicalHeight;
     constexpr int32_t kBandWidth = static_cast<int32_t>(W * 0.1875);  // 150
 
     // 325 + (random mod 150): a band of 150 units centred on the middle.
@@ -48,11 +48,11 @@ void MoveTowardsTarget(SpiralState* spiral) {
     // enormous DeltaTheta from the settings file): the glide would never end.
     const float offset = state.angleOffset;
     if (offset > state.targetAngleOffset) {
-        float moved = static_cast<float>(static_cast<double>(offset) - GLIDE_ANGLE_STEP);
+        float moved = static_cast<float>(static_cast<double>(offset) - kGlideAngleStep);
         if (moved < state.targetAngleOffset || moved == offset) moved = state.targetAngleOffset;
         state.angleOffset = moved;
     } else if (offset < state.targetAngleOffset) {
-        float moved = static_cast<float>(static_cast<double>(offset) + GLIDE_ANGLE_STEP);
+        float moved = static_cast<float>(static_cast<double>(offset) + kGlideAngleStep);
         if (moved > state.targetAngleOffset || moved == offset) moved = state.targetAngleOffset;
         state.angleOffset = moved;
     }
@@ -80,7 +80,7 @@ void StartCountdown(SpiralState* state) {
         DrawLockHold hold(state->lock);
         state->countdown = static_cast<int32_t>(3 + RandomMod(&state->random, 27));
     }
-    EffectSetTimer(state, TIMER_COUNTDOWN, TIMER_COUNTDOWN_PERIOD_MS);
+    EffectSetTimer(state, TIMER_COUNTDOWN, kCountdownPeriodMs);
 }
 
 void OnEffectTimer(SpiralState* state, uintptr_t timerId) {

@@ -14,9 +14,9 @@ enum class SaverMode : int {
 
 // The command line after the program name, cut at its first space.
 struct CommandArguments {
-    int count = 0;        // 0, 1 or 2
-    std::string first;    // the switch
-    std::string second;   // everything after the first space; may be empty
+    int count = 0;       // 0, 1 or 2
+    std::string first;   // the switch
+    std::string second;  // everything after the first space; may be empty
 };
 
 // An empty line gives no arguments. Otherwise the line is cut at its first

@@ -9,19 +9,19 @@
 #include "framework/saver_main.h"
 #include "framework/start_picture.h"
 
-HWND HostWindow = nullptr;
-WNDPROC ChainedProc = DefWindowProcA;
+HWND g_hostWindow = nullptr;
+WNDPROC g_chainedProc = DefWindowProcA;
 
 namespace {
 
 // One per host window; the run's records are made before any window and
 // never moved while a worker runs.
 struct HostRecord {
-    RECT area{};              // screen coordinates (saver) or the parent's size
-    HWND window = nullptr;    // recorded when its creation returns
-    bool destroyed = false;   // the window thread's
+    RECT area{};               // screen coordinates (saver) or the parent's size
+    HWND window = nullptr;     // recorded when its creation returns
+    bool destroyed = false;    // the window thread's
     DrawLock* lock = nullptr;  // the window's handshake with its worker
-    HANDLE worker = nullptr;  // the worker's thread; waited for before the lock goes
+    HANDLE worker = nullptr;   // the worker's thread; waited for before the lock goes
 };
 
 std::vector<HostRecord> g_hosts;
@@ -166,7 +166,7 @@ bool CreateHostWindows(HostKind kind) {
             break;
         }
         g_hosts[i].window = window;
-        if (HostWindow == nullptr) HostWindow = window;
+        if (g_hostWindow == nullptr) g_hostWindow = window;
         ShowWindow(window, SW_SHOWNORMAL);
         UpdateWindow(window);
         if (i < pictures.size() && pictures[i] != nullptr) PaintStartPicture(window, pictures[i]);
@@ -247,9 +247,9 @@ void EndRun() {
 // the thread, and it ends the run itself.
 // The same look tells whether the preview can be seen at all.
 void CALLBACK WatchParent(HWND, UINT, UINT_PTR, DWORD) {
-    if (IsWindow(g_saverCallbacks.parentWindow) && IsWindow(HostWindow)) {
+    if (IsWindow(g_saverCallbacks.parentWindow) && IsWindow(g_hostWindow)) {
         NoteSight(UnseenReason::PreviewHidden,
-                  PreviewInSight(HostWindow) ? SightChange::Seen : SightChange::Unseen);
+                  PreviewInSight(g_hostWindow) ? SightChange::Seen : SightChange::Unseen);
         return;
     }
     AskToStop();
@@ -292,10 +292,10 @@ int RunHost(HostKind kind) {
     if (!RegisterHostClass(kind)) return -1;
 
     WNDPROC chosen = (kind == HostKind::Saver) ? saver.saverWindowProc : saver.previewWindowProc;
-    ChainedProc = (chosen != nullptr) ? chosen : DefWindowProcA;
+    g_chainedProc = (chosen != nullptr) ? chosen : DefWindowProcA;
 
     ResetStopForRun();
-    HostWindow = nullptr;
+    g_hostWindow = nullptr;
     g_creations = 0;
     g_unseen = 0;
     g_sightNotices = SightNotices{};
@@ -307,7 +307,7 @@ int RunHost(HostKind kind) {
     if (kind == HostKind::Saver) {
         SetCursor(nullptr);
         // One window hears for all: the pause holds every worker of the run.
-        g_sightNotices = AskForSightNotices(HostWindow);
+        g_sightNotices = AskForSightNotices(g_hostWindow);
     }
     // A preview is first looked at by the watch's first tick, not here: the
     // settings sheet starts its previews before it shows itself.
@@ -365,13 +365,13 @@ void HostDestroyStep(HWND window) {
         if (record.window != nullptr && !record.destroyed) last = false;
     }
     if (last && g_inMessageLoop) PostQuitMessage(0);
-    ChainedProc(window, WM_DESTROY, 0, 0);
+    g_chainedProc(window, WM_DESTROY, 0, 0);
 }
 
 void DestroyHostWindows() {
     for (const HostRecord& record : g_hosts) {
         if (record.window != nullptr && !record.destroyed && IsWindow(record.window)) {
-            ChainedProc(record.window, WM_CLOSE, 0, 0);
+            g_chainedProc(record.window, WM_CLOSE, 0, 0);
         }
     }
 }
@@ -382,13 +382,13 @@ LRESULT CALLBACK PreviewHostProc(HWND window, UINT message, WPARAM wParam, LPARA
             if (StopState() == StopStateValue::Running) {
                 AskToStop();
             } else {
-                ChainedProc(window, WM_CLOSE, 0, 0);
+                g_chainedProc(window, WM_CLOSE, 0, 0);
             }
             return 0;
         case WM_DESTROY:
             HostDestroyStep(window);
             return 0;
         default:
-            return CallWindowProcA(ChainedProc, window, message, wParam, lParam);
+            return CallWindowProcA(g_chainedProc, window, message, wParam, lParam);
     }
 }

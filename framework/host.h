@@ -37,9 +37,9 @@ StopStateValue StopState();
 bool AskToStop();
 // The first host window (the primary monitor's), recorded when its creation
 // returns.
-extern HWND HostWindow;
+extern HWND g_hostWindow;
 // The procedure both host procedures hand messages on to.
-extern WNDPROC ChainedProc;
+extern WNDPROC g_chainedProc;
 
 // Why nobody can see the run. Each is set and lifted by its own notices;
 // while any is set, every worker of the run is paused between two steps

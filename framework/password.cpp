@@ -8,9 +8,9 @@
 #include "framework/saver_main.h"
 #include "framework/system_library.h"
 
-int32_t GraceSeconds = 0;
-bool PasswordDialogUp = false;
-POINT CursorBaseline = {0, 0};
+int32_t g_graceSeconds = 0;
+bool g_passwordDialogUp = false;
+POINT g_cursorBaseline = {0, 0};
 
 namespace {
 
@@ -35,19 +35,19 @@ bool PasswordRequired() {
 }  // namespace
 
 BOOL CheckPassword() {
-    if (GraceSeconds != 0) return TRUE;
+    if (g_graceSeconds != 0) return TRUE;
     if (!PasswordRequired()) return TRUE;
 
     auto verify = SystemEntry<VerifyScreenSavePwdProc>(LoadSystemLibrary("PASSWORD.CPL"),
-                                                        "VerifyScreenSavePwd");
+                                                       "VerifyScreenSavePwd");
     if (verify == nullptr) return TRUE;
 
-    PasswordDialogUp = true;
-    BOOL mayClose = verify(HostWindow);
+    g_passwordDialogUp = true;
+    BOOL mayClose = verify(g_hostWindow);
     // Pointer movement made while the dialog was up does not count against
     // the saver.
-    GetCursorPos(&CursorBaseline);
-    PasswordDialogUp = false;
+    GetCursorPos(&g_cursorBaseline);
+    g_passwordDialogUp = false;
     return mayClose;
 }
 
@@ -67,15 +67,15 @@ void ReadGracePeriod(HWND window) {
         }
         RegCloseKey(key);
     }
-    GraceSeconds = grace;
-    SetTimer(window, TIMER_GRACE, TIMER_GRACE_PERIOD_MS, nullptr);
+    g_graceSeconds = grace;
+    SetTimer(window, TIMER_GRACE, kGracePeriodMs, nullptr);
 }
 
 void GraceTick(HWND window) {
-    if (GraceSeconds != 0) {
+    if (g_graceSeconds != 0) {
         // A negative period moves further from zero and never ends; it stops
         // at the bottom of the range rather than wrap.
-        if (GraceSeconds != INT32_MIN) --GraceSeconds;
+        if (g_graceSeconds != INT32_MIN) --g_graceSeconds;
     } else {
         KillTimer(window, TIMER_GRACE);
     }

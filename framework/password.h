@@ -11,22 +11,22 @@
 
 // Timer on the saver host window that counts the grace period down.
 constexpr UINT_PTR TIMER_GRACE = 0xFFFF;
-constexpr UINT TIMER_GRACE_PERIOD_MS = 1000;
+constexpr UINT kGracePeriodMs = 1000;
 // Grace period when ScreenSaveTimeout cannot be read or holds no number.
 constexpr int32_t kDefaultGraceSeconds = 60;
 
 // Seconds of grace left; while non-zero no password is asked.
-extern int32_t GraceSeconds;
+extern int32_t g_graceSeconds;
 // Set while the platform's verification entry runs.
-extern bool PasswordDialogUp;
+extern bool g_passwordDialogUp;
 // Pointer position at start and after every verification, screen coordinates.
-extern POINT CursorBaseline;
+extern POINT g_cursorBaseline;
 
 // Non-zero when the saver may close: in the grace period, when no password
 // is required, or when the platform's verification accepts.
 BOOL CheckPassword();
 
-// Seeds GraceSeconds from ScreenSaveTimeout and starts TIMER_GRACE.
+// Seeds g_graceSeconds from ScreenSaveTimeout and starts TIMER_GRACE.
 void ReadGracePeriod(HWND window);
 
 // One tick of TIMER_GRACE.

@@ -1,13 +1,14 @@
 #include "framework/saver_main.h"
 
 SaverCallbacks g_saverCallbacks;
-HINSTANCE g_instance = nullptr;
 
 namespace {
 constexpr char kSectionPrefix[] = "Screen Saver.";
 }
 
-std::string SaverSectionName(const char* saverName) { return kSectionPrefix + std::string(saverName); }
+std::string SaverSectionName(const char* saverName) {
+    return kSectionPrefix + std::string(saverName);
+}
 
 void SetSaverCallbacks(const SaverDescription& description, HINSTANCE instance,
                        HINSTANCE previousInstance, HWND parentWindow) {
@@ -23,4 +24,3 @@ void SetSaverCallbacks(const SaverDescription& description, HINSTANCE instance,
     saver.previousInstance = previousInstance;
     saver.parentWindow = parentWindow;
 }
-

@@ -17,7 +17,7 @@ void CloseRule() {
         case StopStateValue::Running: {
             // One verification at a time: the platform's dialog runs a message
             // loop of its own, which hands it the closes already queued.
-            if (PasswordDialogUp) return;
+            if (g_passwordDialogUp) return;
             if (!CheckPassword()) return;  // refused: the saver keeps running
             AskToStop();
             return;
@@ -36,7 +36,7 @@ void CloseRule() {
 void MovementRule(HWND window, LPARAM lParam) {
     POINT point = {static_cast<SHORT>(LOWORD(lParam)), static_cast<SHORT>(HIWORD(lParam))};
     ClientToScreen(window, &point);
-    if (point.x != CursorBaseline.x || point.y != CursorBaseline.y) AskToClose(window);
+    if (point.x != g_cursorBaseline.x || point.y != g_cursorBaseline.y) AskToClose(window);
 }
 
 }  // namespace
@@ -47,10 +47,10 @@ LRESULT CALLBACK SaverHostProc(HWND window, UINT message, WPARAM wParam, LPARAM 
             // Once per run, on the first (the primary monitor's) window.
             if (FirstHostCreation()) {
                 ReadGracePeriod(window);
-                GetCursorPos(&CursorBaseline);
-                PasswordDialogUp = false;
+                GetCursorPos(&g_cursorBaseline);
+                g_passwordDialogUp = false;
             }
-            return CallWindowProcA(ChainedProc, window, message, wParam, lParam);
+            return CallWindowProcA(g_chainedProc, window, message, wParam, lParam);
         case WM_DESTROY:
             HostDestroyStep(window);
             return 0;
@@ -58,7 +58,7 @@ LRESULT CALLBACK SaverHostProc(HWND window, UINT message, WPARAM wParam, LPARAM 
             // Activation moving to another of the saver's own windows (a
             // click on another monitor, which ends the saver by itself) is
             // no reason to close.
-            if (LOWORD(wParam) == WA_INACTIVE && !PasswordDialogUp &&
+            if (LOWORD(wParam) == WA_INACTIVE && !g_passwordDialogUp &&
                 !IsHostWindow(reinterpret_cast<HWND>(lParam))) {
                 AskToClose(window);
             }
@@ -67,7 +67,7 @@ LRESULT CALLBACK SaverHostProc(HWND window, UINT message, WPARAM wParam, LPARAM 
             CloseRule();
             return 0;
         case WM_ACTIVATEAPP:
-            if (wParam == 0 && !PasswordDialogUp) AskToClose(window);
+            if (wParam == 0 && !g_passwordDialogUp) AskToClose(window);
             return 0;
         case WM_KEYDOWN:
         case WM_SYSKEYDOWN:
@@ -77,14 +77,14 @@ LRESULT CALLBACK SaverHostProc(HWND window, UINT message, WPARAM wParam, LPARAM 
             AskToClose(window);
             return 0;
         case WM_SYSCOMMAND:
-            if ((wParam & 0xFFF0) != SC_SCREENSAVE) ChainedProc(window, message, wParam, lParam);
+            if ((wParam & 0xFFF0) != SC_SCREENSAVE) g_chainedProc(window, message, wParam, lParam);
             return 0;
         case WM_TIMER:
             if (wParam == TIMER_GRACE) {
                 GraceTick(window);
                 return 0;
             }
-            return CallWindowProcA(ChainedProc, window, message, wParam, lParam);
+            return CallWindowProcA(g_chainedProc, window, message, wParam, lParam);
         case WM_MOUSEMOVE:
             MovementRule(window, lParam);
             return 0;
@@ -92,11 +92,11 @@ LRESULT CALLBACK SaverHostProc(HWND window, UINT message, WPARAM wParam, LPARAM 
         // input still ends the saver. Both notices keep their default answer.
         case WM_POWERBROADCAST:
             NoteSight(UnseenReason::DisplayOff, SightFromPowerBroadcast(wParam, lParam));
-            return CallWindowProcA(ChainedProc, window, message, wParam, lParam);
+            return CallWindowProcA(g_chainedProc, window, message, wParam, lParam);
         case WM_WTSSESSION_CHANGE:
             NoteSight(UnseenReason::SessionAway, SightFromSessionChange(wParam));
-            return CallWindowProcA(ChainedProc, window, message, wParam, lParam);
+            return CallWindowProcA(g_chainedProc, window, message, wParam, lParam);
         default:
-            return CallWindowProcA(ChainedProc, window, message, wParam, lParam);
+            return CallWindowProcA(g_chainedProc, window, message, wParam, lParam);
     }
 }

@@ -49,16 +49,12 @@ struct SaverCallbacks {
     DrawCallback drawCallback = nullptr;
     DrawRateCallback drawRateCallback = nullptr;
     ConfigureCallback configureCallback = nullptr;
-    HWND parentWindow = nullptr;           // the window after "p" or "a"
+    HWND parentWindow = nullptr;  // the window after "p" or "a"
 };
 
 // One record per module, filled by SetSaverCallbacks alone and read by the
-// framework and the saver's own dialogs.
+// framework.
 extern SaverCallbacks g_saverCallbacks;
-
-// The module instance, recorded by the GUI entry point for window classes
-// and resources.
-extern HINSTANCE g_instance;
 
 // The saver's settings section: "Screen Saver." + its name.
 std::string SaverSectionName(const char* saverName);

@@ -83,8 +83,8 @@ SightNotices AskForSightNotices(HWND window) {
             SystemEntry<RegisterPowerSetting>(User32(), "RegisterPowerSettingNotification")) {
         // Windows 8 and later report the console display state; earlier ones
         // only the monitor's power. Where both come, they agree.
-        notices.display[0] = registerSetting(window, &kConsoleDisplayState,
-                                             DEVICE_NOTIFY_WINDOW_HANDLE);
+        notices.display[0] =
+            registerSetting(window, &kConsoleDisplayState, DEVICE_NOTIFY_WINDOW_HANDLE);
         notices.display[1] = registerSetting(window, &kMonitorPowerOn, DEVICE_NOTIFY_WINDOW_HANDLE);
     }
     if (auto registerSession =

@@ -61,8 +61,8 @@ bool ReadableSize(const std::wstring& path) {
 
 // The size the picture takes when scaled to cover width by height with its
 // proportions kept; false for proportions so extreme that it would be vast.
-bool CoveringSize(UINT pictureWidth, UINT pictureHeight, UINT width, UINT height,
-                  UINT* scaledWidth, UINT* scaledHeight) {
+bool CoveringSize(UINT pictureWidth, UINT pictureHeight, UINT width, UINT height, UINT* scaledWidth,
+                  UINT* scaledHeight) {
     uint64_t w = width, h = height;
     if (uint64_t{width} * pictureHeight >= uint64_t{height} * pictureWidth) {
         h = (uint64_t{pictureHeight} * width + pictureWidth - 1) / pictureWidth;
@@ -115,12 +115,12 @@ bool Decode(IWICImagingFactory* factory, WallpaperJob* job) {
         pictureHeight > 0 && pictureWidth <= kMaxSide && pictureHeight <= kMaxSide &&
         uint64_t{pictureWidth} * pictureHeight <= kMaxPixels &&
         SUCCEEDED(factory->CreateFormatConverter(&converter)) &&
-        SUCCEEDED(converter->Initialize(frame, GUID_WICPixelFormat32bppBGR,
-                                        WICBitmapDitherTypeNone, nullptr, 0.0,
-                                        WICBitmapPaletteTypeCustom))) {
+        SUCCEEDED(converter->Initialize(frame, GUID_WICPixelFormat32bppBGR, WICBitmapDitherTypeNone,
+                                        nullptr, 0.0, WICBitmapPaletteTypeCustom))) {
         painted = true;
         for (JobPicture& picture : job->pictures) {
-            painted = painted && ScaleInto(factory, converter, pictureWidth, pictureHeight, &picture);
+            painted =
+                painted && ScaleInto(factory, converter, pictureWidth, pictureHeight, &picture);
         }
     }
     ReleaseCom(converter);

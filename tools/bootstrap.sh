@@ -10,7 +10,8 @@
 # which a hack test stops the hack at a chosen call; for the packages NSIS,
 # Debian's packaging tools and lintian, and chattr (e2fsprogs) for the
 # installer's failed-write test; and for the web page clang's WebAssembly
-# target (lld, wasi-libc, libc++ for wasm32) with Chromium for its tests.
+# target (lld, wasi-libc, libc++ for wasm32) with Chromium for its tests;
+# and clang-format, which holds the code to the project's format.
 # Safe to run again: when every package is present it only checks and exits.
 set -eu
 
@@ -23,7 +24,7 @@ clang libclang-rt-14-dev llvm-14 \
 libx11-dev libxext-dev libxcomposite-dev xscreensaver xscreensaver-data xrestop gdb \
 nsis dpkg-dev lintian e2fsprogs \
 clang-14 lld-14 wasi-libc libc++-14-dev-wasm32 libc++abi-14-dev-wasm32 \
-libclang-rt-14-dev-wasm32 chromium"
+libclang-rt-14-dev-wasm32 chromium clang-format-14"
 
 if [ "$(id -u)" -eq 0 ]; then SUDO=""; else SUDO="sudo"; fi
 

@@ -67,7 +67,8 @@ struct PageRun {
     int32_t decidedValue = 0;
 
     PageRun() {
-        for (int row = 0; row < kSettingsRows; ++row) rows[row] = kSettingDefinitions[row].defaultValue;
+        for (int row = 0; row < kSettingsRows; ++row)
+            rows[row] = kSettingDefinitions[row].defaultValue;
     }
     SpiralSettings Settings() const {
         SpiralSettings settings{};
@@ -112,7 +113,9 @@ GYREL_EXPORT(gyrel_step_budget_maximum) int32_t GyrelStepBudgetMaximum() {
 
 // Where the page writes a text for gyrel_decide_text (NUL-terminated).
 GYREL_EXPORT(gyrel_text_buffer) char* GyrelTextBuffer(PageRun* page) { return page->text; }
-GYREL_EXPORT(gyrel_text_capacity) int32_t GyrelTextCapacity(PageRun* page) { return sizeof page->text; }
+GYREL_EXPORT(gyrel_text_capacity) int32_t GyrelTextCapacity(PageRun* page) {
+    return sizeof page->text;
+}
 
 // What the text asks of a number between minimum and maximum, as the Options
 // page decides it for one of its fields: 0 no number (leave the value), 1
@@ -137,14 +140,17 @@ int32_t GyrelDecideText(PageRun* page, int32_t minimum, int32_t maximum, int32_t
     }
     return 0;
 }
-GYREL_EXPORT(gyrel_decided_value) int32_t GyrelDecidedValue(PageRun* page) { return page->decidedValue; }
+GYREL_EXPORT(gyrel_decided_value) int32_t GyrelDecidedValue(PageRun* page) {
+    return page->decidedValue;
+}
 
 // ---- The surface and its pictures ----
 
 // Sizes the surface and the frame; the size is kept within what the page
 // allows (read it back with gyrel_width and gyrel_height). The picture is
 // black; any run is stopped.
-GYREL_EXPORT(gyrel_surface_init) void GyrelSurfaceInit(PageRun* page, int32_t width, int32_t height) {
+GYREL_EXPORT(gyrel_surface_init)
+void GyrelSurfaceInit(PageRun* page, int32_t width, int32_t height) {
     SoftRunEnd(&page->run);
     if (width < 1) width = 1;
     if (height < 1) height = 1;
@@ -160,7 +166,8 @@ GYREL_EXPORT(gyrel_surface_init) void GyrelSurfaceInit(PageRun* page, int32_t wi
 
 // A new size for a running spiral: the picture is stretched with it, as the
 // X11 hack's window keeps its picture.
-GYREL_EXPORT(gyrel_surface_resize) void GyrelSurfaceResize(PageRun* page, int32_t width, int32_t height) {
+GYREL_EXPORT(gyrel_surface_resize)
+void GyrelSurfaceResize(PageRun* page, int32_t width, int32_t height) {
     if (width < 1 || height < 1 || width > kMaxPageSide || height > kMaxPageSide ||
         int64_t{width} * height > kMaxPagePixels) {
         return;
@@ -178,7 +185,9 @@ GYREL_EXPORT(gyrel_paint_builtin) void GyrelPaintBuiltin(PageRun* page) {
 }
 
 // The frame buffer: width x height RGBA pixels, top row first.
-GYREL_EXPORT(gyrel_frame_buffer) uint32_t* GyrelFrameBuffer(PageRun* page) { return page->frame.data(); }
+GYREL_EXPORT(gyrel_frame_buffer) uint32_t* GyrelFrameBuffer(PageRun* page) {
+    return page->frame.data();
+}
 
 // Takes the frame buffer as the picture. The surface's pixels are the
 // canvas's bytes with the alpha byte clear (0x00BBGGRR).
@@ -202,7 +211,8 @@ GYREL_EXPORT(gyrel_make_frame) uint32_t* GyrelMakeFrame(PageRun* page) {
 GYREL_EXPORT(gyrel_set) void GyrelSet(PageRun* page, int32_t row, int32_t value) {
     if (!ValidRow(row)) return;
     page->rows[row] = value;
-    if (page->run.running) ApplySpiralParameter(&page->run.spiral, static_cast<uint32_t>(row), value);
+    if (page->run.running)
+        ApplySpiralParameter(&page->run.spiral, static_cast<uint32_t>(row), value);
 }
 
 // Starts a spiral on the surface's picture, as the effect window's creation
@@ -210,7 +220,8 @@ GYREL_EXPORT(gyrel_set) void GyrelSet(PageRun* page, int32_t row, int32_t value)
 // gyrel-render makes for `seconds` at `rate` steps a second; a live run may
 // go on for ever (its rate only names how far its own clock moves, which the
 // live page does not use). 0 when there is no memory for the spiral.
-GYREL_EXPORT(gyrel_start) int32_t GyrelStart(PageRun* page, uint32_t seed, int32_t rate, double seconds) {
+GYREL_EXPORT(gyrel_start)
+int32_t GyrelStart(PageRun* page, uint32_t seed, int32_t rate, double seconds) {
     if (rate < 1) rate = 1;
     if (!(seconds >= 0.0) || seconds > 1e7) seconds = 0.0;
     page->calls = SimulatedDrawCalls(seconds, rate);
@@ -248,7 +259,8 @@ GYREL_EXPORT(gyrel_steps_per_call) int32_t GyrelStepsPerCall() { return kStepsPe
 
 // A budget of so many steps a second (0 or less: none) for the live run.
 GYREL_EXPORT(gyrel_pace_start) void GyrelPaceStart(PageRun* page, int32_t stepsPerSecond) {
-    page->pace = MakeDrawPace(static_cast<double>(stepsPerSecond) / kStepsPerDrawCall, kPaceAllowanceUs);
+    page->pace =
+        MakeDrawPace(static_cast<double>(stepsPerSecond) / kStepsPerDrawCall, kPaceAllowanceUs);
 }
 
 // The draw calls due at nowMs (the page's clock, in milliseconds), at most

@@ -12,7 +12,8 @@ constexpr int64_t kLookEveryNs = 1000000000;
 
 bool MonitorAsleep(bool answered, int powerLevel) {
     if (!answered) return false;
-    return powerLevel == DPMSModeStandby || powerLevel == DPMSModeSuspend || powerLevel == DPMSModeOff;
+    return powerLevel == DPMSModeStandby || powerLevel == DPMSModeSuspend ||
+           powerLevel == DPMSModeOff;
 }
 
 DisplayPower::DisplayPower(Display* display) : display_(display) {

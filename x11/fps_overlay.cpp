@@ -35,7 +35,8 @@ void FpsOverlay::Count(int64_t steps, int64_t nowNs) {
     stepsInPeriod_ += steps;
     const int64_t elapsed = nowNs - periodStartNs_;
     if (elapsed >= kPeriodNs) {
-        framesPerSecond_ = static_cast<double>(framesInPeriod_) * 1e9 / static_cast<double>(elapsed);
+        framesPerSecond_ =
+            static_cast<double>(framesInPeriod_) * 1e9 / static_cast<double>(elapsed);
         stepsPerSecond_ = static_cast<double>(stepsInPeriod_) * 1e9 / static_cast<double>(elapsed);
         periodStartNs_ = nowNs;
         framesInPeriod_ = 0;
@@ -46,7 +47,8 @@ void FpsOverlay::Count(int64_t steps, int64_t nowNs) {
 void FpsOverlay::Draw(Window window) const {
     if (gc_ == nullptr) return;
     char text[96];
-    std::snprintf(text, sizeof text, "%.1f frames/s  %.0f steps/s", framesPerSecond_, stepsPerSecond_);
+    std::snprintf(text, sizeof text, "%.1f frames/s  %.0f steps/s", framesPerSecond_,
+                  stepsPerSecond_);
     const int length = static_cast<int>(std::strlen(text));
     const int ascent = font_ != nullptr ? font_->ascent : 10;
     const int descent = font_ != nullptr ? font_->descent : 3;

@@ -154,7 +154,8 @@ private:
     // since the last frame (no more than the allowance) and the frame put.
     void EndFrame(int64_t calls) {
         const int64_t now = NowNs();
-        const int64_t elapsed = std::min(std::max<int64_t>(now - lastNs_, 0), delayNs_ + kLagAllowanceNs);
+        const int64_t elapsed =
+            std::min(std::max<int64_t>(now - lastNs_, 0), delayNs_ + kLagAllowanceNs);
         lastNs_ = now;
         SoftRunMoveClock(run_, static_cast<double>(elapsed) / kNsPerMs);
         if (options_.showFps) overlay_.Count(calls * kStepsPerDrawCall, now);
@@ -165,16 +166,20 @@ private:
     // a draw call is due, so that a wake-up always has something to draw;
     // then every call that fell due.
     void RunBudgeted() {
-        const uint64_t allowanceUs = static_cast<uint64_t>((delayNs_ + kLagAllowanceNs) / kNsPerMicrosecond);
-        DrawPace pace = MakeDrawPace(static_cast<double>(options_.stepsPerSecond) / kStepsPerDrawCall, allowanceUs);
+        const uint64_t allowanceUs =
+            static_cast<uint64_t>((delayNs_ + kLagAllowanceNs) / kNsPerMicrosecond);
+        DrawPace pace = MakeDrawPace(
+            static_cast<double>(options_.stepsPerSecond) / kStepsPerDrawCall, allowanceUs);
         while (!Ending()) {
             if (Resting()) {
                 Rest();
-                pace = MakeDrawPace(static_cast<double>(options_.stepsPerSecond) / kStepsPerDrawCall, allowanceUs);
+                pace = MakeDrawPace(
+                    static_cast<double>(options_.stepsPerSecond) / kStepsPerDrawCall, allowanceUs);
                 continue;
             }
             const uint64_t waitUs = PaceWaitUs(&pace, NowUs());
-            FollowUntil(NowNs() + std::max<int64_t>(delayNs_, static_cast<int64_t>(waitUs) * kNsPerMicrosecond));
+            FollowUntil(NowNs() + std::max<int64_t>(
+                                      delayNs_, static_cast<int64_t>(waitUs) * kNsPerMicrosecond));
             if (Ending() || Resting()) continue;
             const uint64_t calls = TakeDueDrawCalls(&pace, NowUs(), UINT64_MAX);
             for (uint64_t i = 0; i < calls; ++i) SoftRunDraw(run_);
@@ -229,7 +234,8 @@ int RunHack(const HackOptions& options) {
     const int stopFd = InstallStopSignals();
     Display* display = XOpenDisplay(options.display.empty() ? nullptr : options.display.c_str());
     if (display == nullptr) {
-        const char* name = options.display.empty() ? XDisplayName(nullptr) : options.display.c_str();
+        const char* name =
+            options.display.empty() ? XDisplayName(nullptr) : options.display.c_str();
         return Fail(std::string("cannot open display '") + name + "'");
     }
     InstallXErrorHandlers();
@@ -242,8 +248,8 @@ int RunHack(const HackOptions& options) {
     }
     int code = 0;
     if (WaitUntilShown(&hack, stopFd)) {
-        const PixelFormat format(hack.visual->red_mask, hack.visual->green_mask, hack.visual->blue_mask,
-                                 hack.depth);
+        const PixelFormat format(hack.visual->red_mask, hack.visual->green_mask,
+                                 hack.visual->blue_mask, hack.depth);
         SoftRun run;
         SoftSurfaceInit(&run.surface, hack.width, hack.height);
         hack.resized = false;
@@ -252,7 +258,8 @@ int RunHack(const HackOptions& options) {
             for (int row = 0; row < kSettingsRows; ++row) {
                 ApplyDialogValue(&settings, row, options.settings[row]);
             }
-            const uint32_t seed = static_cast<uint32_t>(std::time(nullptr)) ^ static_cast<uint32_t>(getpid());
+            const uint32_t seed =
+                static_cast<uint32_t>(std::time(nullptr)) ^ static_cast<uint32_t>(getpid());
             if (SoftRunStart(&run, settings, seed)) {
                 code = FrameLoop(&hack, options, format, stopFd, &run).Run();
                 SoftRunEnd(&run);

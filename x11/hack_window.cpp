@@ -35,12 +35,18 @@ bool UsableVisual(const Visual* visual) {
 
 const char* VisualClassName(int c_class) {
     switch (c_class) {
-        case StaticGray: return "StaticGray";
-        case GrayScale: return "GrayScale";
-        case StaticColor: return "StaticColor";
-        case PseudoColor: return "PseudoColor";
-        case DirectColor: return "DirectColor";
-        default: return "TrueColor";
+        case StaticGray:
+            return "StaticGray";
+        case GrayScale:
+            return "GrayScale";
+        case StaticColor:
+            return "StaticColor";
+        case PseudoColor:
+            return "PseudoColor";
+        case DirectColor:
+            return "DirectColor";
+        default:
+            return "TrueColor";
     }
 }
 
@@ -56,7 +62,8 @@ Visual* ChooseOwnVisual(Display* display, int screen, int* depth) {
     wanted.screen = screen;
     wanted.c_class = TrueColor;
     int count = 0;
-    XVisualInfo* found = XGetVisualInfo(display, VisualScreenMask | VisualClassMask, &wanted, &count);
+    XVisualInfo* found =
+        XGetVisualInfo(display, VisualScreenMask | VisualClassMask, &wanted, &count);
     Visual* best = nullptr;
     for (int i = 0; i < count; ++i) {
         if (UsableVisual(found[i].visual) && (best == nullptr || found[i].depth > *depth)) {
@@ -118,7 +125,8 @@ bool CreateOwnWindow(Display* display, HackWindow* hack, std::string* problem) {
     // No background: until the first frame the window shows what was on the
     // screen under it, which is what the spiral then starts from.
     attributes.background_pixmap = None;
-    attributes.event_mask = StructureNotifyMask | ExposureMask | VisibilityChangeMask | KeyPressMask;
+    attributes.event_mask =
+        StructureNotifyMask | ExposureMask | VisibilityChangeMask | KeyPressMask;
     unsigned long mask = CWBackPixmap | CWEventMask;
     if (hack->visual != DefaultVisual(display, screen)) {
         // Another visual than the root's needs a colour map and border of
@@ -128,8 +136,8 @@ bool CreateOwnWindow(Display* display, HackWindow* hack, std::string* problem) {
         mask |= CWColormap | CWBorderPixel;
     }
     hack->window = XCreateWindow(display, hack->root, 0, 0, static_cast<unsigned>(hack->width),
-                                 static_cast<unsigned>(hack->height), 0, hack->depth, InputOutput, hack->visual,
-                                 mask, &attributes);
+                                 static_cast<unsigned>(hack->height), 0, hack->depth, InputOutput,
+                                 hack->visual, mask, &attributes);
     SetXTargetWindow(hack->window);
     XStoreName(display, hack->window, "Gyrel");
     XClassHint classHint{const_cast<char*>("gyrel"), const_cast<char*>("Gyrel")};
@@ -137,8 +145,8 @@ bool CreateOwnWindow(Display* display, HackWindow* hack, std::string* problem) {
     // Lets window managers and xrestop tie the window to this process; a
     // process id means something only beside the machine it runs on.
     const long pid = static_cast<long>(getpid());
-    XChangeProperty(display, hack->window, XInternAtom(display, "_NET_WM_PID", False), XA_CARDINAL, 32,
-                    PropModeReplace, reinterpret_cast<const unsigned char*>(&pid), 1);
+    XChangeProperty(display, hack->window, XInternAtom(display, "_NET_WM_PID", False), XA_CARDINAL,
+                    32, PropModeReplace, reinterpret_cast<const unsigned char*>(&pid), 1);
     char host[256] = {};
     if (gethostname(host, sizeof host - 1) == 0) {
         char* names[] = {host};
@@ -179,7 +187,8 @@ void WatchAncestors(HackWindow* hack) {
         if (!XQueryTree(display, window, &root, &parent, &children, &count)) break;
         if (children != nullptr) XFree(children);
         if (parent == 0 || parent == root) break;
-        if (std::find(hack->ancestors.begin(), hack->ancestors.end(), parent) == hack->ancestors.end()) {
+        if (std::find(hack->ancestors.begin(), hack->ancestors.end(), parent) ==
+            hack->ancestors.end()) {
             XSelectInput(display, parent, StructureNotifyMask);
         }
         ancestors.push_back(parent);
@@ -207,7 +216,8 @@ void HandleAncestorEvent(HackWindow* hack, const XEvent& event) {
             break;
         case DestroyNotify:
             // The window went with it, or had left it before.
-            hack->ancestors.erase(std::find(hack->ancestors.begin(), hack->ancestors.end(), event.xany.window));
+            hack->ancestors.erase(
+                std::find(hack->ancestors.begin(), hack->ancestors.end(), event.xany.window));
             break;
         default:
             break;
@@ -216,7 +226,8 @@ void HandleAncestorEvent(HackWindow* hack, const XEvent& event) {
 
 void HandleEvent(HackWindow* hack, const XEvent& event) {
     if (event.xany.window != hack->window) {
-        if (std::find(hack->ancestors.begin(), hack->ancestors.end(), event.xany.window) != hack->ancestors.end()) {
+        if (std::find(hack->ancestors.begin(), hack->ancestors.end(), event.xany.window) !=
+            hack->ancestors.end()) {
             HandleAncestorEvent(hack, event);
         }
         return;
@@ -305,7 +316,8 @@ bool OpenHackWindow(Display* display, const HackOptions& options, HackWindow* ha
     }
     if (!ok) return false;
     if (!UsableVisual(hack->visual)) {
-        *problem = "window " + Hex(hack->window) + " has a " + VisualClassName(hack->visual->c_class) +
+        *problem = "window " + Hex(hack->window) + " has a " +
+                   VisualClassName(hack->visual->c_class) +
                    " visual, whose colours gyrel cannot set (TrueColor needed)";
         CloseHackWindow(hack);
         return false;
@@ -335,7 +347,8 @@ void WaitForEvents(HackWindow* hack, int stopFd, int64_t timeoutNs, int otherFd)
     XFlush(hack->display);
     if (hack->gone || StopRequested() || XPending(hack->display) > 0) return;
     // poll passes over negative descriptors.
-    pollfd fds[3] = {{ConnectionNumber(hack->display), POLLIN, 0}, {stopFd, POLLIN, 0}, {otherFd, POLLIN, 0}};
+    pollfd fds[3] = {
+        {ConnectionNumber(hack->display), POLLIN, 0}, {stopFd, POLLIN, 0}, {otherFd, POLLIN, 0}};
     const int64_t ms = (timeoutNs + 999999) / 1000000;
     const int timeoutMs = timeoutNs < 0 ? -1 : (ms > 60000 ? 60000 : static_cast<int>(ms));
     poll(fds, 3, timeoutMs);
@@ -346,7 +359,8 @@ bool WaitUntilShown(HackWindow* hack, int stopFd) {
     using Clock = std::chrono::steady_clock;
     const Clock::time_point end = Clock::now() + std::chrono::nanoseconds(kShowLimitNs);
     while (!hack->shown && !hack->gone && !StopRequested()) {
-        const int64_t left = std::chrono::duration_cast<std::chrono::nanoseconds>(end - Clock::now()).count();
+        const int64_t left =
+            std::chrono::duration_cast<std::chrono::nanoseconds>(end - Clock::now()).count();
         if (left <= 0) break;
         WaitForEvents(hack, stopFd, left);
     }

@@ -16,8 +16,8 @@ struct HackWindow {
     bool own = false;       // created here, destroyed on the way out
     bool realRoot = false;  // the screen's root itself, not a stand-in
     bool preview = false;   // handed over by id, as the settings dialog's preview is
-    int screen = 0;      // the window's screen, which need not be the default one
-    Window root = 0;     // that screen's root
+    int screen = 0;         // the window's screen, which need not be the default one
+    Window root = 0;        // that screen's root
     Visual* visual = nullptr;
     int depth = 0;
     int width = 0;

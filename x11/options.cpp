@@ -15,8 +15,12 @@ namespace {
 // What each setting means, for the usage text; names, ranges and defaults
 // come from kSettingDefinitions.
 constexpr const char* kSettingMeanings[kSettingsRows] = {
-    "maximum colour intensity", "colour change period, thousands of steps",
-    "angular velocity, 1/20 degree a step", "centripetal velocity", "randomness", "block size",
+    "maximum colour intensity",
+    "colour change period, thousands of steps",
+    "angular velocity, 1/20 degree a step",
+    "centripetal velocity",
+    "randomness",
+    "block size",
 };
 
 // Options and their meanings in two columns, as the collection prints them.
@@ -72,17 +76,18 @@ std::string HackUsage() {
                  "pause between frames, 0.." + std::to_string(kMaxDelayMicroseconds) + " (" +
                      std::to_string(kDefaultDelayMicroseconds) + ")");
     AddUsageLine(&text, "--steps-per-second N",
-                 "spiral steps a second, " + std::to_string(kStepsPerSecondDefinition.minimum) + ".." +
-                     std::to_string(kStepsPerSecondDefinition.maximum) + " (" +
+                 "spiral steps a second, " + std::to_string(kStepsPerSecondDefinition.minimum) +
+                     ".." + std::to_string(kStepsPerSecondDefinition.maximum) + " (" +
                      std::to_string(kStepsPerSecondDefinition.defaultValue) + "); 0: as many");
     AddUsageLine(&text, "", "as fit between two frames");
     AddUsageLine(&text, "--fps", "show frames and spiral steps a second");
     for (int row = 0; row < kSettingsRows; ++row) {
         const SettingDefinition& definition = kSettingDefinitions[row];
         AddUsageLine(&text, "--" + SettingOptionName(definition) + " N",
-                     std::string(kSettingMeanings[row]) + ", " + std::to_string(definition.minimum) + ".." +
-                         std::to_string(definition.maximum) + " (" + std::to_string(definition.defaultValue) +
-                         ")");
+                     std::string(kSettingMeanings[row]) + ", " +
+                         std::to_string(definition.minimum) + ".." +
+                         std::to_string(definition.maximum) + " (" +
+                         std::to_string(definition.defaultValue) + ")");
     }
     AddUsageLine(&text, "--help", "this text");
     AddUsageLine(&text, "--version", "the version");
@@ -166,10 +171,11 @@ ParseOutcome ParseHackOptions(int argc, const char* const* argv, HackOptions* op
             int64_t steps;
             if (!ParseDecimal(value(), &steps)) return missing("a whole number of steps");
             options->stepsPerSecond = std::clamp<int64_t>(steps, kStepsPerSecondDefinition.minimum,
-                                                            kStepsPerSecondDefinition.maximum);
+                                                          kStepsPerSecondDefinition.maximum);
         } else {
             int row = 0;
-            while (row < kSettingsRows && name != SettingOptionName(kSettingDefinitions[row])) ++row;
+            while (row < kSettingsRows && name != SettingOptionName(kSettingDefinitions[row]))
+                ++row;
             if (row == kSettingsRows) {
                 *problem = std::string("unknown option '") + arg + "'";
                 return ParseOutcome::Error;
@@ -177,8 +183,8 @@ ParseOutcome ParseHackOptions(int argc, const char* const* argv, HackOptions* op
             int64_t setting;
             if (!ParseDecimal(value(), &setting)) return missing("a whole number");
             const SettingDefinition& definition = kSettingDefinitions[row];
-            options->settings[row] =
-                static_cast<int32_t>(std::clamp<int64_t>(setting, definition.minimum, definition.maximum));
+            options->settings[row] = static_cast<int32_t>(
+                std::clamp<int64_t>(setting, definition.minimum, definition.maximum));
         }
     }
     return ParseOutcome::Run;

@@ -35,7 +35,7 @@ enum class ParseOutcome {
     Run,
     Help,     // the usage text was asked for
     Version,  // the version was asked for
-    Error,  // *problem says why
+    Error,    // *problem says why
 };
 
 // Parses argv[1..argc-1]. Unknown options, missing or malformed values are

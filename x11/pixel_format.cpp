@@ -25,7 +25,8 @@ void ConvertRow(const uint32_t* from, int width, const uint32_t* red, const uint
                 const uint32_t* blue, char* row) {
     for (int x = 0; x < width; ++x) {
         const uint32_t c = from[x];
-        const Pixel pixel = static_cast<Pixel>(red[c & 0xFF] | green[c >> 8 & 0xFF] | blue[c >> 16 & 0xFF]);
+        const Pixel pixel =
+            static_cast<Pixel>(red[c & 0xFF] | green[c >> 8 & 0xFF] | blue[c >> 16 & 0xFF]);
         std::memcpy(row + sizeof(Pixel) * static_cast<size_t>(x), &pixel, sizeof(Pixel));
     }
 }
@@ -51,7 +52,8 @@ uint32_t PixelFormat::Take(const Channel& channel, unsigned long pixel) {
     return static_cast<uint32_t>((value * 255 + channel.max / 2) / channel.max);
 }
 
-PixelFormat::PixelFormat(unsigned long redMask, unsigned long greenMask, unsigned long blueMask, int depth)
+PixelFormat::PixelFormat(unsigned long redMask, unsigned long greenMask, unsigned long blueMask,
+                         int depth)
     : red_(MakeChannel(redMask)), green_(MakeChannel(greenMask)), blue_(MakeChannel(blueMask)) {
     const unsigned long depthBits = (depth >= 32 || depth < 0) ? 0xFFFFFFFFUL : (1UL << depth) - 1;
     opaqueBits_ = depthBits & ~(redMask | greenMask | blueMask);

@@ -11,10 +11,12 @@ ScreenImage::~ScreenImage() { Release(); }
 
 bool ScreenImage::CreateShared(Visual* visual, int depth, int width, int height) {
     if (!XShmQueryExtension(display_)) return false;
-    XImage* image = XShmCreateImage(display_, visual, static_cast<unsigned>(depth), ZPixmap, nullptr,
-                                    &segment_, static_cast<unsigned>(width), static_cast<unsigned>(height));
+    XImage* image =
+        XShmCreateImage(display_, visual, static_cast<unsigned>(depth), ZPixmap, nullptr, &segment_,
+                        static_cast<unsigned>(width), static_cast<unsigned>(height));
     if (image == nullptr) return false;
-    const size_t bytes = static_cast<size_t>(image->bytes_per_line) * static_cast<size_t>(image->height);
+    const size_t bytes =
+        static_cast<size_t>(image->bytes_per_line) * static_cast<size_t>(image->height);
     segment_.shmid = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
     if (segment_.shmid < 0) {
         XDestroyImage(image);
@@ -56,8 +58,9 @@ bool ScreenImage::Create(Display* display, Visual* visual, int depth, int width,
     display_ = display;
     if (CreateShared(visual, depth, width, height)) return true;
 
-    XImage* image = XCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, 0, nullptr,
-                                 static_cast<unsigned>(width), static_cast<unsigned>(height), 32, 0);
+    XImage* image =
+        XCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, 0, nullptr,
+                     static_cast<unsigned>(width), static_cast<unsigned>(height), 32, 0);
     if (image == nullptr) return false;
     image->data = static_cast<char*>(
         std::calloc(static_cast<size_t>(image->bytes_per_line) * static_cast<size_t>(height), 1));

@@ -32,7 +32,9 @@ constexpr int64_t kPreviewHelperLimitMs = 2000;
 // How long a helper asked to stop may take before its group is killed.
 constexpr int64_t kHelperGraceMs = 300;
 
-bool Executable(const std::string& path) { return !path.empty() && access(path.c_str(), X_OK) == 0; }
+bool Executable(const std::string& path) {
+    return !path.empty() && access(path.c_str(), X_OK) == 0;
+}
 
 // Reads a rectangle of the drawable into the surface with its top-left
 // corner at (toX, toY). Errors (a window off screen or unmapped) leave the
@@ -77,9 +79,10 @@ void CopyScreen(HackWindow* hack, const PixelFormat& format, SoftSurface* surfac
     const int y1 = std::min(surface->height, DisplayHeight(display, hack->screen) - top);
     const Visual* rootVisual = DefaultVisual(display, hack->screen);
     if (Composited(display, hack->screen) && rootVisual->c_class == TrueColor) {
-        const PixelFormat rootFormat(rootVisual->red_mask, rootVisual->green_mask, rootVisual->blue_mask,
-                                     DefaultDepth(display, hack->screen));
-        ReadInto(display, hack->root, left + x0, top + y0, x1 - x0, y1 - y0, rootFormat, surface, x0, y0);
+        const PixelFormat rootFormat(rootVisual->red_mask, rootVisual->green_mask,
+                                     rootVisual->blue_mask, DefaultDepth(display, hack->screen));
+        ReadInto(display, hack->root, left + x0, top + y0, x1 - x0, y1 - y0, rootFormat, surface,
+                 x0, y0);
     } else {
         ReadInto(display, hack->window, x0, y0, x1 - x0, y1 - y0, format, surface, x0, y0);
     }
@@ -88,7 +91,8 @@ void CopyScreen(HackWindow* hack, const PixelFormat& format, SoftSurface* surfac
 enum class HelperResult { Done, Failed, Stopped };
 
 int64_t MsUntil(std::chrono::steady_clock::time_point end) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        end - std::chrono::steady_clock::now());
     return std::max<int64_t>(0, left.count());
 }
 
@@ -97,8 +101,8 @@ int64_t MsUntil(std::chrono::steady_clock::time_point end) {
 // meanwhile; true if the child ended, with its status. The wait sleeps on a
 // descriptor of the child (pidfd) where the kernel has them, and looks
 // again every 20 ms where it has not.
-bool AwaitChild(pid_t child, int pidfd, HackWindow* hack, int stopFd, std::chrono::steady_clock::time_point end,
-                int* status) {
+bool AwaitChild(pid_t child, int pidfd, HackWindow* hack, int stopFd,
+                std::chrono::steady_clock::time_point end, int* status) {
     for (;;) {
         const pid_t done = waitpid(child, status, WNOHANG);
         if (done == child) return true;
@@ -108,7 +112,8 @@ bool AwaitChild(pid_t child, int pidfd, HackWindow* hack, int stopFd, std::chron
         }
         const int64_t left = MsUntil(end);
         if (left == 0 || (hack != nullptr && (StopRequested() || hack->gone))) return false;
-        const int64_t waitMs = std::min<int64_t>(pidfd >= 0 ? left : std::min<int64_t>(left, 20), 60000);
+        const int64_t waitMs =
+            std::min<int64_t>(pidfd >= 0 ? left : std::min<int64_t>(left, 20), 60000);
         if (hack != nullptr) {
             WaitForEvents(hack, stopFd, waitMs * 1000000, pidfd);
         } else {
@@ -132,12 +137,12 @@ void EndHelperGroup(pid_t child, int pidfd) {
 // Runs the helper on the window and a pixmap, and reads the pixmap. The
 // helper and whatever it starts form a process group of their own, which
 // goes as a whole.
-HelperResult RunHelper(const std::string& helper, HackWindow* hack, const PixelFormat& format, int stopFd,
-                       SoftSurface* surface) {
+HelperResult RunHelper(const std::string& helper, HackWindow* hack, const PixelFormat& format,
+                       int stopFd, SoftSurface* surface) {
     Display* display = hack->display;
-    const Pixmap pixmap = XCreatePixmap(display, hack->window, static_cast<unsigned>(surface->width),
-                                        static_cast<unsigned>(surface->height),
-                                        static_cast<unsigned>(hack->depth));
+    const Pixmap pixmap =
+        XCreatePixmap(display, hack->window, static_cast<unsigned>(surface->width),
+                      static_cast<unsigned>(surface->height), static_cast<unsigned>(hack->depth));
     XSync(display, False);  // the helper must find both
 
     char windowId[32];
@@ -208,7 +213,8 @@ std::string FindImageHelper() {
     return "";
 }
 
-bool LoadStartPicture(HackWindow* hack, const PixelFormat& format, int stopFd, SoftSurface* surface) {
+bool LoadStartPicture(HackWindow* hack, const PixelFormat& format, int stopFd,
+                      SoftSurface* surface) {
     if (!hack->realRoot) {
         const std::string helper = FindImageHelper();
         if (!helper.empty()) {

@@ -21,4 +21,5 @@ std::string FindImageHelper();
 // and the helper cannot grab a desktop onto the root. While the helper runs
 // the window's events are handled. Returns false if a stop signal came or
 // the window ended while the helper ran.
-bool LoadStartPicture(HackWindow* hack, const PixelFormat& format, int stopFd, SoftSurface* surface);
+bool LoadStartPicture(HackWindow* hack, const PixelFormat& format, int stopFd,
+                      SoftSurface* surface);

@@ -64,7 +64,8 @@ XErrorMeaning ClassifyXError(int errorCode, XID resource, Window target, bool ta
     // that is the end foretold, not news.
     if (targetGone) return XErrorMeaning::NoNews;
     if (errorCode == BadWindow || errorCode == BadDrawable) {
-        return target != 0 && resource == target ? XErrorMeaning::TargetGone : XErrorMeaning::NoNews;
+        return target != 0 && resource == target ? XErrorMeaning::TargetGone
+                                                 : XErrorMeaning::NoNews;
     }
     return XErrorMeaning::Report;
 }

@@ -138,7 +138,7 @@ DrawRegion CheckedRectRegion(int32_t left, int32_t top, int32_t right, int32_t b
 DrawRegion CheckedTriangleRegion(const DrawPoint points[3]) {
     CheckLocked();
     for (int i = 0; i < 3; ++i) {
-        FUZZ_CHECK(Within(points[i].x, kRegionCoordinateLimit + LOGICAL_WIDTH));
+        FUZZ_CHECK(Within(points[i].x, kRegionCoordinateLimit + kLogicalWidth));
         FUZZ_CHECK(Within(points[i].y, kRegionCoordinateLimit));
     }
     return kSoftDrawOps.createTriangleRegion(points);
@@ -210,7 +210,7 @@ void DriveEngine(const EngineRun& run, SoftSurface* surface) {
         FUZZ_CHECK(DrawLocksHeldHere() == 0);
         // The wander's band: 325 plus less than 150.
         FUZZ_CHECK(spiral.centre.x >= 325 && spiral.centre.x <= 474);
-        FUZZ_CHECK(spiral.centre.y == LOGICAL_HEIGHT / 2);
+        FUZZ_CHECK(spiral.centre.y == kLogicalHeight / 2);
         FUZZ_CHECK(HostTimerRunning(&clock, &spiral, TIMER_COUNTDOWN) ||
                    HostTimerRunning(&clock, &spiral, TIMER_GLIDE));
     }

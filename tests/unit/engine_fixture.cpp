@@ -24,7 +24,7 @@ void EngineTest::SetUp() {
     g_testSpiral.window = kTestWindow;
     g_testSpiral.lock = CreateDrawLock();
     g_testClock = HostClock{};
-    SoftSurfaceInit(&surface, LOGICAL_WIDTH, LOGICAL_HEIGHT);
+    SoftSurfaceInit(&surface, kLogicalWidth, kLogicalHeight);
     Recorded().clear();
 }
 
@@ -44,8 +44,8 @@ void EngineTest::Create(uint32_t seed) {
 
 void EngineTest::Place(int32_t cx, int32_t cy, float angleOffset) {
     if (created) SpiralRelease(&g_testSpiral);  // placed again within one test
-    g_testSpiral.width = LOGICAL_WIDTH;
-    g_testSpiral.height = LOGICAL_HEIGHT;
+    g_testSpiral.width = kLogicalWidth;
+    g_testSpiral.height = kLogicalHeight;
     g_testSpiral.dc = SoftSurfaceContext(&surface);
     g_testSpiral.ops = &kRecordingDrawOps;
     g_testSpiral.centre = SpiralPoint{cx, cy};

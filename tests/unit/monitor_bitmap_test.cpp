@@ -109,7 +109,7 @@ std::pair<int, int> ExpectedMaskSpan(int row) {
 constexpr int kHalf = 184;
 constexpr int kBlack = 0, kDarkCyan = 6, kWhite = 15;
 
-class MonitorBitmap : public ::testing::Test {
+class g_monitorBitmap : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { bitmap_ = DecodeRle4(ReadFile(kResources + "/monitor.bmp")); }
     static int Picture(int x, int y) { return bitmap_.rows[y][x]; }
@@ -128,9 +128,9 @@ protected:
     }
     static Bitmap bitmap_;
 };
-Bitmap MonitorBitmap::bitmap_;
+Bitmap g_monitorBitmap::bitmap_;
 
-TEST_F(MonitorBitmap, IsA368By170FourBitRunLengthBitmapWithTheStandardPalette) {
+TEST_F(g_monitorBitmap, IsA368By170FourBitRunLengthBitmapWithTheStandardPalette) {
     EXPECT_EQ(bitmap_.width, 368);
     EXPECT_EQ(bitmap_.height, 170);
     EXPECT_EQ(bitmap_.bitsPerPixel, 4);
@@ -148,7 +148,7 @@ TEST_F(MonitorBitmap, IsA368By170FourBitRunLengthBitmapWithTheStandardPalette) {
     }
 }
 
-TEST_F(MonitorBitmap, MaskRowsAreBlackOnlyWhereTheMonitorStands) {
+TEST_F(g_monitorBitmap, MaskRowsAreBlackOnlyWhereTheMonitorStands) {
     for (int y = 0; y < 170; ++y) {
         for (int x = 0; x < kHalf; ++x) {
             ASSERT_TRUE(Mask(x, y) == kBlack || Mask(x, y) == kWhite) << x << "," << y;
@@ -169,7 +169,7 @@ TEST_F(MonitorBitmap, MaskRowsAreBlackOnlyWhereTheMonitorStands) {
     }
 }
 
-TEST_F(MonitorBitmap, PictureIsBlackWhereTheMaskIsWhiteAndHasADarkCyanScreen) {
+TEST_F(g_monitorBitmap, PictureIsBlackWhereTheMaskIsWhiteAndHasADarkCyanScreen) {
     for (int y = 0; y < 170; ++y) {
         for (int x = 0; x < kHalf; ++x) {
             if (Mask(x, y) == kWhite) {

@@ -62,8 +62,8 @@ bool TellDisplay(HANDLE process, HWND window, DWORD state) {
         DWORD dataLength;
         DWORD state;
     } record{kConsoleDisplayState, sizeof(DWORD), state};
-    void* there = VirtualAllocEx(process, nullptr, sizeof record, MEM_COMMIT | MEM_RESERVE,
-                                 PAGE_READWRITE);
+    void* there =
+        VirtualAllocEx(process, nullptr, sizeof record, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
     if (there == nullptr) return false;
     DWORD_PTR reply = 0;
     const bool told =
@@ -108,9 +108,10 @@ bool Measure(int32_t stepsPerSecond, double seconds) {
         measured = TellDisplay(info.hProcess, window, 1) && measured;
         Sleep(500);
         const double after = ShareOf(worker, ThreadShares(info.dwProcessId, seconds));
-        std::printf("StepsPerSecond %-6d draw worker, share of a core over %.0f s: "
-                    "display on %5.1f%%   off %5.2f%%   on again %5.1f%%\n",
-                    stepsPerSecond, seconds, before * 100, during * 100, after * 100);
+        std::printf(
+            "StepsPerSecond %-6d draw worker, share of a core over %.0f s: "
+            "display on %5.1f%%   off %5.2f%%   on again %5.1f%%\n",
+            stepsPerSecond, seconds, before * 100, during * 100, after * 100);
         PostMessageA(window, WM_CLOSE, 0, 0);
     } else {
         std::printf("StepsPerSecond %-6d the saver's window never appeared\n", stepsPerSecond);

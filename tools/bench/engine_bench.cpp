@@ -27,7 +27,8 @@ void Paint(SoftSurface* s) {
     for (int32_t y = 0; y < s->height; ++y) {
         for (int32_t x = 0; x < s->width; ++x) {
             s->pixels[static_cast<size_t>(y) * s->width + x] =
-                static_cast<uint32_t>((x * 7) & 0xFF) | static_cast<uint32_t>(((y * 5) & 0xFF) << 8) |
+                static_cast<uint32_t>((x * 7) & 0xFF) |
+                static_cast<uint32_t>(((y * 5) & 0xFF) << 8) |
                 (((x ^ y) & 0x20) ? 0xC00000u : 0x300000u);
         }
     }
@@ -57,12 +58,18 @@ double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).coun
 class ReferenceLoop {
 public:
     ReferenceLoop(int32_t width, int32_t height, int64_t flooded)
-        : width_(width), height_(height), flooded_(flooded),
-          pixels_(static_cast<size_t>(width) * height), random_(1996),
-          scaleX_(width / 800.0), scaleY_(height / 600.0),
+        : width_(width),
+          height_(height),
+          flooded_(flooded),
+          pixels_(static_cast<size_t>(width) * height),
+          random_(1996),
+          scaleX_(width / 800.0),
+          scaleY_(height / 600.0),
           blockW_(static_cast<int32_t>(std::lround(10 * scaleX_))),
-          blockH_(static_cast<int32_t>(std::lround(10 * scaleY_))), turn_(AngleFromDialog(94)) {
-        for (size_t i = 0; i < pixels_.size(); ++i) pixels_[i] = static_cast<uint32_t>(i * 2654435761u);
+          blockH_(static_cast<int32_t>(std::lround(10 * scaleY_))),
+          turn_(AngleFromDialog(94)) {
+        for (size_t i = 0; i < pixels_.size(); ++i)
+            pixels_[i] = static_cast<uint32_t>(i * 2654435761u);
     }
 
     void Run(int64_t steps) {
@@ -72,7 +79,8 @@ public:
         };
         for (int64_t i = 0; i < steps; ++i, ++step_) {
             if (step_ % 5000 == 4999) {
-                std::fill(pixels_.begin(), pixels_.begin() + flooded_, static_cast<uint32_t>(step_));
+                std::fill(pixels_.begin(), pixels_.begin() + flooded_,
+                          static_cast<uint32_t>(step_));
             }
             const int32_t x = static_cast<int32_t>(random_() % 799);
             const int32_t y = static_cast<int32_t>(random_() % 599);
@@ -200,12 +208,13 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::printf("Spiral engine on the software surface, default settings, wander held still.\n");
-    std::printf("%-11s %10s %14s %16s %8s %12s %10s\n", "size", "steps", "steps/s",
-                "reference/s", "ratio", "bytes/step", "allocs");
+    std::printf("%-11s %10s %14s %16s %8s %12s %10s\n", "size", "steps", "steps/s", "reference/s",
+                "ratio", "bytes/step", "allocs");
     Measure(800, 600, calls);
     Measure(1920, 1080, calls);
-    std::printf("ratio: the engine's steps a second over those of a minimal loop doing the\n"
-                "same maths, the same 10x10 block copy and as much flooding: the median over\n"
-                "slices of 10,000 steps each, the two taking turns in the same run.\n");
+    std::printf(
+        "ratio: the engine's steps a second over those of a minimal loop doing the\n"
+        "same maths, the same 10x10 block copy and as much flooding: the median over\n"
+        "slices of 10,000 steps each, the two taking turns in the same run.\n");
     return 0;
 }

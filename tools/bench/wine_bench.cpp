@@ -76,9 +76,9 @@ HWND MakeWindow(const char* title, DWORD style, DWORD exStyle, int width, int he
         RegisterClassA(&wc);
         registered = true;
     }
-    HWND window = CreateWindowExA(exStyle, "GyrelBenchWindow", title, style | WS_VISIBLE, 0, 0,
-                                  width, height, parent, nullptr, GetModuleHandleA(nullptr),
-                                  nullptr);
+    HWND window =
+        CreateWindowExA(exStyle, "GyrelBenchWindow", title, style | WS_VISIBLE, 0, 0, width, height,
+                        parent, nullptr, GetModuleHandleA(nullptr), nullptr);
     UpdateWindow(window);
     return window;
 }
@@ -130,7 +130,7 @@ void PrepareHost(HWND parent, const char* name, int32_t stepsPerSecond) {
     SetSaverCallbacks(bench, GetModuleHandleA(nullptr), nullptr, parent);
     g_startWorker = StartAndNoteWorker;
     g_spiralSettings.StepsPerSecond = stepsPerSecond;
-    HostWindow = nullptr;
+    g_hostWindow = nullptr;
     g_worker = nullptr;
     g_drawCalls = 0;
 }
@@ -138,7 +138,7 @@ void PrepareHost(HWND parent, const char* name, int32_t stepsPerSecond) {
 // Waits for the host's window and worker: false, having said so, if they do
 // not come within 10 s or the host has already ended.
 bool WaitForHost(const char* name, const std::atomic<bool>& hostEnded) {
-    for (int waited = 0; HostWindow == nullptr || g_worker.load() == nullptr; ++waited) {
+    for (int waited = 0; g_hostWindow == nullptr || g_worker.load() == nullptr; ++waited) {
         if (hostEnded.load() || waited > 10000) {
             std::printf("%-8s the host window or its worker never appeared\n", name);
             return false;
@@ -169,7 +169,7 @@ HostFigures MeasureHost(HostKind kind, HWND parent, double seconds, const char* 
         const double elapsed = Now() - t0;
         figures.stepsPerSecond = (end - start) * double{kStepsPerDrawCall} / elapsed;
         figures.workerShare = (cpu1 - cpu0) / elapsed;
-        PostMessageA(HostWindow, WM_CLOSE, 0, 0);
+        PostMessageA(g_hostWindow, WM_CLOSE, 0, 0);
     });
     if (RunHost(kind) != 0) std::printf("%-8s RunHost failed\n", name);
     hostEnded = true;
@@ -286,10 +286,11 @@ void ControlRoundTrip(int32_t stepsPerSecond) {
     }
     std::sort(ms.begin(), ms.end());
     std::sort(bare.begin(), bare.end());
-    std::printf("control  StepsPerSecond %-6d  round trip over %zu sends: median %.3f ms, "
-                "99th percentile %.3f ms; WM_NULL: median %.3f ms, 99th percentile %.3f ms\n",
-                static_cast<int>(stepsPerSecond), ms.size(), ms[ms.size() / 2],
-                ms[ms.size() * 99 / 100], bare[bare.size() / 2], bare[bare.size() * 99 / 100]);
+    std::printf(
+        "control  StepsPerSecond %-6d  round trip over %zu sends: median %.3f ms, "
+        "99th percentile %.3f ms; WM_NULL: median %.3f ms, 99th percentile %.3f ms\n",
+        static_cast<int>(stepsPerSecond), ms.size(), ms[ms.size() / 2], ms[ms.size() * 99 / 100],
+        bare[bare.size() / 2], bare[bare.size() * 99 / 100]);
 }
 
 // Bare copies: the recorded blocks copied with BitBlt on the given drawing
@@ -332,7 +333,7 @@ Turns TakeTurns(const char* what, HostKind kind, HWND parent, HWND bareWindow,
     std::atomic<bool> hostEnded{false};
     std::thread controller([&] {
         if (!WaitForHost(what, hostEnded)) return;
-        const HWND host = HostWindow;
+        const HWND host = g_hostWindow;
         HDC dc = GetMappedDC(bareWindow);
         Sleep(500);  // let it settle
         SendMessageA(host, WM_SPIRAL_SUSPEND, 0, 0);
@@ -391,12 +392,13 @@ void CompareWithBare(const char* what, HostKind kind, HWND parent, double second
     WithLimit((std::string("the ") + what + "'s blocks to be recorded").c_str(), limit,
               [&] { copies = RecordCopies(window, kRecordedCopies); });
     Turns turns{0, 0, 0};
-    WithLimit((std::string("the ") + what + " and the bare copies to take turns").c_str(), limit * 2,
-              [&] { turns = TakeTurns(what, kind, parent, window, copies, seconds); });
+    WithLimit((std::string("the ") + what + " and the bare copies to take turns").c_str(),
+              limit * 2, [&] { turns = TakeTurns(what, kind, parent, window, copies, seconds); });
     DestroyWindow(window);
-    std::printf("%-8s %4ldx%-4ld  engine %10.0f steps/s   bare BitBlt %10.0f copies/s   "
-                "engine/bare %.2f (median of %d pairs of turns)\n",
-                what, client.right, client.bottom, turns.engine, turns.bare, turns.ratio, kPairs);
+    std::printf(
+        "%-8s %4ldx%-4ld  engine %10.0f steps/s   bare BitBlt %10.0f copies/s   "
+        "engine/bare %.2f (median of %d pairs of turns)\n",
+        what, client.right, client.bottom, turns.engine, turns.bare, turns.ratio, kPairs);
 }
 
 }  // namespace

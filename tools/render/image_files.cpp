@@ -109,8 +109,13 @@ GifWriter* GifOpen(const std::string& path, int32_t width, int32_t height, int d
         return nullptr;
     }
     const size_t area = static_cast<size_t>(width) * height;
-    return new GifWriter{file, width, height, delayCentiseconds, std::vector<GifByteType>(area),
-                         std::vector<GifByteType>(area), std::vector<GifByteType>(area),
+    return new GifWriter{file,
+                         width,
+                         height,
+                         delayCentiseconds,
+                         std::vector<GifByteType>(area),
+                         std::vector<GifByteType>(area),
+                         std::vector<GifByteType>(area),
                          std::vector<GifByteType>(area)};
 }
 
@@ -123,9 +128,10 @@ bool GifAddFrame(GifWriter* writer, const uint32_t* pixels, std::string* error) 
     }
     GifColorType colours[256];
     int colourCount = 256;
-    if (GifQuantizeBuffer(static_cast<unsigned>(writer->width), static_cast<unsigned>(writer->height),
-                          &colourCount, writer->red.data(), writer->green.data(),
-                          writer->blue.data(), writer->indices.data(), colours) == GIF_ERROR) {
+    if (GifQuantizeBuffer(static_cast<unsigned>(writer->width),
+                          static_cast<unsigned>(writer->height), &colourCount, writer->red.data(),
+                          writer->green.data(), writer->blue.data(), writer->indices.data(),
+                          colours) == GIF_ERROR) {
         *error = "cannot reduce the frame to 256 colours";
         return false;
     }
@@ -145,7 +151,8 @@ bool GifAddFrame(GifWriter* writer, const uint32_t* pixels, std::string* error) 
               EGifPutImageDesc(writer->file, 0, 0, writer->width, writer->height, false, map) !=
                   GIF_ERROR;
     for (int32_t row = 0; ok && row < writer->height; ++row) {
-        ok = EGifPutLine(writer->file, writer->indices.data() + static_cast<size_t>(row) * writer->width,
+        ok = EGifPutLine(writer->file,
+                         writer->indices.data() + static_cast<size_t>(row) * writer->width,
                          writer->width) != GIF_ERROR;
     }
     GifFreeMapObject(map);

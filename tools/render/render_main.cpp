@@ -123,8 +123,8 @@ public:
         if (quiet_ || total_ <= 0) return;
         const int percent = static_cast<int>(done * 100 / total_);
         if (tty_) {
-            std::fprintf(stderr, "\rgyrel-render: %3d%%  %lld of %lld steps, frame %lld of %lld", percent,
-                         static_cast<long long>(done), static_cast<long long>(total_),
+            std::fprintf(stderr, "\rgyrel-render: %3d%%  %lld of %lld steps, frame %lld of %lld",
+                         percent, static_cast<long long>(done), static_cast<long long>(total_),
                          static_cast<long long>(framesWritten), static_cast<long long>(frames));
             if (done == total_) std::fputc('\n', stderr);
         } else if (percent >= nextPercent_) {
@@ -197,7 +197,8 @@ int ReadOptions(int argc, char** argv, Options* out) {
         } else if (name == "--quiet") {
             options.quiet = true;
         } else if (name == "--input") {
-            if (!take(&options.input) || options.input.empty()) return Usage("--input needs a file");
+            if (!take(&options.input) || options.input.empty())
+                return Usage("--input needs a file");
         } else if (name == "--size") {
             if (!take(&text) || !ParseSize(text, &options.width, &options.height)) {
                 return Usage("--size needs WxH, each 1 to 16384");
@@ -232,10 +233,12 @@ int ReadOptions(int argc, char** argv, Options* out) {
             }
             options.gifDelay = static_cast<int>(number);
         } else if (name == "--png-dir") {
-            if (!take(&options.pngDir) || options.pngDir.empty()) return Usage("--png-dir needs a directory");
+            if (!take(&options.pngDir) || options.pngDir.empty())
+                return Usage("--png-dir needs a directory");
         } else if (name == "--set") {
             if (!take(&text) || !ApplySetting(text, &options.settings)) {
-                return Usage("--set needs KEY=VALUE with a known key and a 32-bit value, not '" + text + "'");
+                return Usage("--set needs KEY=VALUE with a known key and a 32-bit value, not '" +
+                             text + "'");
             }
         } else {
             return Usage("unknown option '" + args[i] + "'");
@@ -268,8 +271,8 @@ int LoadStartPicture(Options* options, SoftSurface* surface) {
         }
     }
     if (options->width == 0) {
-        options->width = LOGICAL_WIDTH;
-        options->height = LOGICAL_HEIGHT;
+        options->width = kLogicalWidth;
+        options->height = kLogicalHeight;
     }
     SoftSurfaceInit(surface, options->width, options->height);
     if (input.pixels.empty()) {
@@ -290,7 +293,8 @@ int RunAndWrite(const Options& options, SoftRun* run) {
         gif = GifOpen(options.gif, surface.width, surface.height, options.gifDelay, &error);
         if (gif == nullptr) return Fail("cannot write '" + options.gif + "': " + error);
     }
-    if (!SoftRunStart(run, options.settings, options.seed)) return Fail("not enough memory for the spiral");
+    if (!SoftRunStart(run, options.settings, options.seed))
+        return Fail("not enough memory for the spiral");
     const int64_t calls = SimulatedDrawCalls(options.seconds, options.rate);
     const double msPerCall = SimulatedMsPerCall(options.rate);
     Progress progress(options.quiet, calls * kStepsPerDrawCall);
@@ -305,7 +309,8 @@ int RunAndWrite(const Options& options, SoftRun* run) {
         }
         if (!options.pngDir.empty()) {
             char name[32];
-            std::snprintf(name, sizeof name, "/frame-%04lld.png", static_cast<long long>(framesWritten));
+            std::snprintf(name, sizeof name, "/frame-%04lld.png",
+                          static_cast<long long>(framesWritten));
             const std::string path = options.pngDir + name;
             if (!WritePng(path, surface.width, surface.height, surface.pixels.data(), &error)) {
                 Fail("cannot write '" + path + "': " + error);

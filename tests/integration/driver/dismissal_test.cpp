@@ -239,9 +239,9 @@ protected:
     }
     int32_t GraceFor(const void* data, DWORD size, DWORD type = REG_SZ) {
         driver::SetDesktopValue("ScreenSaveTimeout", type, data, size);
-        GraceSeconds = 12345;
+        g_graceSeconds = 12345;
         ReadGracePeriod(window_);
-        return GraceSeconds;
+        return g_graceSeconds;
     }
     int32_t GraceForText(const char* text) {
         return GraceFor(text, static_cast<DWORD>(lstrlenA(text) + 1));
@@ -250,9 +250,9 @@ protected:
 };
 
 TEST_F(PasswordRules, GracePeriodFromScreenSaveTimeout) {
-    GraceSeconds = 12345;
+    g_graceSeconds = 12345;
     ReadGracePeriod(window_);
-    EXPECT_EQ(GraceSeconds, 60) << "missing";
+    EXPECT_EQ(g_graceSeconds, 60) << "missing";
     EXPECT_EQ(GraceForText("abc"), 60);
     EXPECT_EQ(GraceForText(" 120"), 120);
     EXPECT_EQ(GraceForText("12ab"), 12);
@@ -269,19 +269,19 @@ TEST_F(PasswordRules, GracePeriodFromScreenSaveTimeout) {
 }
 
 TEST_F(PasswordRules, GraceTicksTowardZeroAndNeverWrap) {
-    GraceSeconds = 2;
+    g_graceSeconds = 2;
     GraceTick(window_);
-    EXPECT_EQ(GraceSeconds, 1);
+    EXPECT_EQ(g_graceSeconds, 1);
     GraceTick(window_);
     GraceTick(window_);
-    EXPECT_EQ(GraceSeconds, 0);
-    GraceSeconds = INT32_MIN;
+    EXPECT_EQ(g_graceSeconds, 0);
+    g_graceSeconds = INT32_MIN;
     GraceTick(window_);
-    EXPECT_EQ(GraceSeconds, INT32_MIN);
+    EXPECT_EQ(g_graceSeconds, INT32_MIN);
 }
 
 TEST_F(PasswordRules, ScreenSaveUsePasswordDecidesWhetherToAsk) {
-    GraceSeconds = 0;
+    g_graceSeconds = 0;
     struct Case {
         const char* name;
         std::string bytes;  // empty: value missing
@@ -307,12 +307,12 @@ TEST_F(PasswordRules, ScreenSaveUsePasswordDecidesWhetherToAsk) {
         BOOL mayClose = CheckPassword();
         EXPECT_EQ(mayClose, c.asks ? FALSE : TRUE) << c.name;
         EXPECT_EQ(DoubleNumber("VerifyCalls"), c.asks ? 1u : 0u) << c.name;
-        EXPECT_FALSE(PasswordDialogUp) << c.name;
+        EXPECT_FALSE(g_passwordDialogUp) << c.name;
     }
 
     // In the grace period nothing is asked even when a password is required.
     driver::ResetDoubles();
-    GraceSeconds = 3;
+    g_graceSeconds = 3;
     EXPECT_TRUE(CheckPassword());
     EXPECT_EQ(DoubleNumber("VerifyCalls"), 0u);
 }

@@ -38,12 +38,12 @@ TEST(EngineFigures, FeedRegionLegs) {
 TEST(EngineFigures, StepDestinationsAndGlideLengths) {
     UseDefaults();
     static SoftSurface surface;
-    SoftSurfaceInit(&surface, LOGICAL_WIDTH, LOGICAL_HEIGHT);
+    SoftSurfaceInit(&surface, kLogicalWidth, kLogicalHeight);
     SpiralState spiral{};
     spiral.lock = CreateDrawLock();
     spiral.settings = g_spiralSettings;
-    spiral.width = LOGICAL_WIDTH;
-    spiral.height = LOGICAL_HEIGHT;
+    spiral.width = kLogicalWidth;
+    spiral.height = kLogicalHeight;
     spiral.dc = SoftSurfaceContext(&surface);
     spiral.ops = &kSoftDrawOps;
     spiral.centre = SpiralPoint{400, 300};

@@ -91,7 +91,7 @@ protected:
         description_.previewWindowProc = RecordingProc;
         description_.drawCallback = TestDraw;
         SetSaverCallbacks(description_, GetModuleHandleA(nullptr), nullptr, nullptr);
-        HostWindow = nullptr;
+        g_hostWindow = nullptr;
         g_records.clear();
         g_drawCalls = 0;
         g_drawInProgress = false;
@@ -113,7 +113,7 @@ protected:
     int RunWithScript(HostKind kind, const std::function<void()>& script) {
         if (kind == HostKind::Preview) UseParent();
         std::thread actor([&] {
-            if (!WaitUntil([] { return HostWindow != nullptr; })) return;
+            if (!WaitUntil([] { return g_hostWindow != nullptr; })) return;
             script();
         });
         int result = RunHost(kind);
@@ -137,7 +137,7 @@ protected:
 TEST_F(HostFramework, OneCloseWaitsForTheWorkersOwnClose) {
     int result = RunWithScript(HostKind::Preview, [] {
         WaitUntil([] { return g_drawCalls.load() > 3; });
-        PostMessageA(HostWindow, WM_CLOSE, 0, 0);
+        PostMessageA(g_hostWindow, WM_CLOSE, 0, 0);
     });
     EXPECT_EQ(result, 0);
     // The outside close was kept by the host; only the worker's own close
@@ -149,15 +149,15 @@ TEST_F(HostFramework, OneCloseWaitsForTheWorkersOwnClose) {
     ASSERT_EQ(destroys.size(), 1u);
     EXPECT_FALSE(destroys[0].drawInProgress);
     EXPECT_EQ(destroys[0].drawCalls, g_drawCalls.load());  // no draw after release
-    EXPECT_FALSE(IsWindow(HostWindow));
+    EXPECT_FALSE(IsWindow(g_hostWindow));
 }
 
 TEST_F(HostFramework, SecondCloseDestroysAtOnceButTheDestroyWaitsForTheWorker) {
     g_drawGate = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     int result = RunWithScript(HostKind::Preview, [] {
         WaitUntil([] { return g_drawInProgress.load(); });
-        PostMessageA(HostWindow, WM_CLOSE, 0, 0);
-        PostMessageA(HostWindow, WM_CLOSE, 0, 0);
+        PostMessageA(g_hostWindow, WM_CLOSE, 0, 0);
+        PostMessageA(g_hostWindow, WM_CLOSE, 0, 0);
         // The second close is handed on while the worker is still drawing;
         // the destroy step must then wait for it.
         WaitUntil([] { return !RecordsOf(WM_CLOSE).empty(); });
@@ -210,12 +210,12 @@ TEST_F(HostFramework, AWorkerFrozenTwiceStillStops) {
     long stepsWhileFrozen = -1;
     int result = RunWithScript(HostKind::Preview, [&] {
         WaitUntil([] { return g_drawCalls.load() > 3; });
-        counts[0] = FreezeDrawLockWorker(HostDrawLock(HostWindow));
-        counts[1] = FreezeDrawLockWorker(HostDrawLock(HostWindow));
+        counts[0] = FreezeDrawLockWorker(HostDrawLock(g_hostWindow));
+        counts[1] = FreezeDrawLockWorker(HostDrawLock(g_hostWindow));
         const long before = g_lockedSteps.load();
         Sleep(200);
         stepsWhileFrozen = g_lockedSteps.load() - before;
-        PostMessageA(HostWindow, WM_CLOSE, 0, 0);
+        PostMessageA(g_hostWindow, WM_CLOSE, 0, 0);
     });
     EXPECT_EQ(result, 0);
     EXPECT_EQ(counts[0], 0);
@@ -242,7 +242,7 @@ TEST_F(HostFramework, AQuitMessageFromOutsideStopsTheWorkerBeforeAnythingGoes) {
     ASSERT_EQ(destroys.size(), 1u);
     EXPECT_FALSE(destroys[0].drawInProgress);
     EXPECT_EQ(destroys[0].drawCalls, callsAtReturn);
-    EXPECT_FALSE(IsWindow(HostWindow));
+    EXPECT_FALSE(IsWindow(g_hostWindow));
 }
 
 TEST_F(HostFramework, WithoutDrawCallbackTheWindowShowsAndCloses) {
@@ -251,8 +251,8 @@ TEST_F(HostFramework, WithoutDrawCallbackTheWindowShowsAndCloses) {
     bool visible = false;
     int result = RunWithScript(HostKind::Preview, [&visible] {
         Sleep(100);
-        visible = IsWindowVisible(HostWindow) != FALSE;
-        PostMessageA(HostWindow, WM_CLOSE, 0, 0);
+        visible = IsWindowVisible(g_hostWindow) != FALSE;
+        PostMessageA(g_hostWindow, WM_CLOSE, 0, 0);
     });
     EXPECT_EQ(result, 0);
     EXPECT_TRUE(visible);
@@ -274,7 +274,7 @@ TEST_F(HostFramework, AWorkerWithNothingToDrawInWaitsForTheStop) {
         WaitUntil([] { return g_drawCalls.load() > 0; });
         Sleep(300);
         calls = g_drawCalls.load();
-        PostMessageA(HostWindow, WM_CLOSE, 0, 0);
+        PostMessageA(g_hostWindow, WM_CLOSE, 0, 0);
     });
     EXPECT_EQ(result, 0);
     EXPECT_EQ(calls, 1);
@@ -285,21 +285,21 @@ TEST_F(HostFramework, WithoutWindowProcedureTheDefaultProcedureCloses) {
     Describe();
     int result = RunWithScript(HostKind::Preview, [] {
         WaitUntil([] { return g_drawCalls.load() > 0; });
-        PostMessageA(HostWindow, WM_CLOSE, 0, 0);
+        PostMessageA(g_hostWindow, WM_CLOSE, 0, 0);
     });
     EXPECT_EQ(result, 0);
     EXPECT_TRUE(g_records.empty());
-    EXPECT_FALSE(IsWindow(HostWindow));
+    EXPECT_FALSE(IsWindow(g_hostWindow));
 }
 
 TEST_F(HostFramework, PreviewTakesTheParentsOuterSizeAtItsClientOrigin) {
     RECT child{}, outer{};
     HWND parentSeen = nullptr;
     int result = RunWithScript(HostKind::Preview, [&] {
-        GetClientRect(HostWindow, &child);
+        GetClientRect(g_hostWindow, &child);
         GetWindowRect(g_saverCallbacks.parentWindow, &outer);
-        parentSeen = GetParent(HostWindow);
-        PostMessageA(HostWindow, WM_CLOSE, 0, 0);
+        parentSeen = GetParent(g_hostWindow);
+        PostMessageA(g_hostWindow, WM_CLOSE, 0, 0);
     });
     EXPECT_EQ(result, 0);
     EXPECT_EQ(parentSeen, parent_);
@@ -314,7 +314,7 @@ TEST_F(HostFramework, AWorkerThatCannotStartEndsTheRunAtOnce) {
     EXPECT_EQ(result, -1);
     EXPECT_LT(GetTickCount() - start, 5000u);
     EXPECT_EQ(RecordsOf(WM_DESTROY).size(), 1u);
-    EXPECT_FALSE(IsWindow(HostWindow));
+    EXPECT_FALSE(IsWindow(g_hostWindow));
     EXPECT_EQ(g_drawCalls.load(), 0);
 }
 
@@ -324,7 +324,7 @@ TEST_F(HostFramework, AFailedCreationStartsNoWorker) {
     EXPECT_EQ(RunHost(HostKind::Preview), -1);
     Sleep(50);
     EXPECT_EQ(g_drawCalls.load(), 0);
-    EXPECT_EQ(HostWindow, nullptr);
+    EXPECT_EQ(g_hostWindow, nullptr);
 
     // A class that cannot be registered (the name is taken) fails the same way.
     g_createResult = 0;
@@ -358,11 +358,11 @@ TEST_F(HostFramework, SaverCoversThePrimaryScreenAsATopmostPopup) {
     BOOL runningFlag = FALSE;
     int result = RunWithScript(HostKind::Saver, [&] {
         WaitUntil([] { return g_drawCalls.load() > 0; });
-        GetWindowRect(HostWindow, &rect);
-        style = GetWindowLongA(HostWindow, GWL_STYLE);
-        exStyle = GetWindowLongA(HostWindow, GWL_EXSTYLE);
+        GetWindowRect(g_hostWindow, &rect);
+        style = GetWindowLongA(g_hostWindow, GWL_STYLE);
+        exStyle = GetWindowLongA(g_hostWindow, GWL_EXSTYLE);
         SystemParametersInfoA(SPI_GETSCREENSAVERRUNNING, 0, &runningFlag, 0);
-        PostMessageA(HostWindow, WM_CLOSE, 0, 0);
+        PostMessageA(g_hostWindow, WM_CLOSE, 0, 0);
     });
     EXPECT_EQ(result, 0);
     EXPECT_EQ(rect.left, 0);

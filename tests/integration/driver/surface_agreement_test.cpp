@@ -40,7 +40,7 @@ public:
         bits_ = static_cast<uint32_t*>(bits);
         old_ = SelectObject(dc_, bitmap_);
         SetMapMode(dc_, MM_ANISOTROPIC);
-        SetWindowExtEx(dc_, LOGICAL_WIDTH, LOGICAL_HEIGHT, nullptr);
+        SetWindowExtEx(dc_, kLogicalWidth, kLogicalHeight, nullptr);
         SetViewportExtEx(dc_, width, height, nullptr);
         SetViewportOrgEx(dc_, 0, 0, nullptr);
     }
@@ -159,8 +159,8 @@ void CheckOperations(int width, int height, int count, bool engineLike) {
         int dx = position(random), dy = position(random), w = extent(random), h = extent(random);
         int sx = position(random), sy = position(random);
         if (engineLike) {
-            sx = std::uniform_int_distribution<int>(0, LOGICAL_WIDTH - w)(random);
-            sy = std::uniform_int_distribution<int>(0, LOGICAL_HEIGHT - h)(random);
+            sx = std::uniform_int_distribution<int>(0, kLogicalWidth - w)(random);
+            sy = std::uniform_int_distribution<int>(0, kLogicalHeight - h)(random);
         }
         std::string what;
         if (op == 0) {
