@@ -61,7 +61,10 @@ struct DrawLock {
     bool workerHolds = false;
     bool otherHolds = false;
     long freezes = 0;
-    bool stopAsked = false;
+    bool paused = false;
+    // Written under the mutex; the worker also reads it between two steps
+    // without it, as it reads othersWaiting.
+    std::atomic<bool> stopAsked{false};
     Presence worker = Presence::Absent;
 };
 
@@ -70,6 +73,15 @@ namespace {
 // Under the mutex, after a change.
 void Changed(DrawLock* lock) {
     if (lock->waiters > 0) lock->changed.notify_all();
+}
+
+// Under the mutex: whether a freeze or the pause holds the worker.
+bool Held(const DrawLock* lock) { return lock->freezes > 0 || lock->paused; }
+
+// Under the mutex: whether the worker may take the lock for its next step.
+bool WorkersTurn(const DrawLock* lock) {
+    return !lock->otherHolds && lock->othersWaiting.load(std::memory_order_relaxed) == 0 &&
+           !Held(lock);
 }
 
 template <typename Ready>
@@ -117,6 +129,22 @@ long FreezeDrawLockWorker(DrawLock* lock, bool freeze) {
     return previous;
 }
 
+namespace {
+
+void SetPause(DrawLock* lock, bool paused) {
+    // Through the lock, as a freeze is.
+    DrawLockHold between(lock);
+    Hold hold(lock->mutex);
+    lock->paused = paused;
+    Changed(lock);
+}
+
+}  // namespace
+
+void PauseDrawLockWorker(DrawLock* lock) { SetPause(lock, true); }
+
+void UnpauseDrawLockWorker(DrawLock* lock) { SetPause(lock, false); }
+
 void StopDrawLockWorker(DrawLock* lock) {
     Hold hold(lock->mutex);
     lock->stopAsked = true;
@@ -136,7 +164,7 @@ void AwaitDrawLockWorkerGone(DrawLock* lock) {
 bool AwaitDrawLockTurn(DrawLock* lock, uint64_t waitUs) {
     Hold hold(lock->mutex);
     if (waitUs != 0 && !lock->stopAsked) {
-        auto stopAsked = [lock] { return lock->stopAsked; };
+        auto stopAsked = [lock] { return lock->stopAsked.load(); };
         ++lock->waiters;
         if (waitUs == kWaitForStop) {
             lock->changed.wait(hold, stopAsked);
@@ -151,14 +179,13 @@ bool AwaitDrawLockTurn(DrawLock* lock, uint64_t waitUs) {
     return !lock->stopAsked;
 }
 
-void EnterDrawLockForWorker(DrawLock* lock) {
+bool EnterDrawLockForWorker(DrawLock* lock) {
     Hold hold(lock->mutex);
-    WaitUntil(lock, hold, [lock] {
-        return !lock->otherHolds && lock->othersWaiting.load(std::memory_order_relaxed) == 0 &&
-               (lock->freezes == 0 || lock->stopAsked);
-    });
+    WaitUntil(lock, hold, [lock] { return lock->stopAsked || WorkersTurn(lock); });
+    if (lock->stopAsked) return false;
     lock->workerHolds = true;
     ++t_drawLocksHeld;
+    return true;
 }
 
 void LeaveDrawLockForWorker(DrawLock* lock) {
@@ -168,10 +195,23 @@ void LeaveDrawLockForWorker(DrawLock* lock) {
     Changed(lock);
 }
 
-void HandOverDrawLock(DrawLock* lock) {
-    if (lock->othersWaiting.load(std::memory_order_relaxed) == 0) return;
-    LeaveDrawLockForWorker(lock);
-    EnterDrawLockForWorker(lock);
+bool HandOverDrawLock(DrawLock* lock) {
+    if (lock->othersWaiting.load(std::memory_order_relaxed) == 0 &&
+        !lock->stopAsked.load(std::memory_order_relaxed)) {
+        return true;
+    }
+    Hold hold(lock->mutex);
+    if (lock->stopAsked) return false;
+    lock->workerHolds = false;
+    Changed(lock);
+    // Back once the other thread is done; a stop meanwhile still waits for
+    // it, since the caller leaves the lock it believes it holds.
+    WaitUntil(lock, hold, [lock] {
+        return WorkersTurn(lock) || (lock->stopAsked && !lock->otherHolds &&
+                                     lock->othersWaiting.load(std::memory_order_relaxed) == 0);
+    });
+    lock->workerHolds = true;
+    return !lock->stopAsked;
 }
 
 void DrawLockWorkerLeft(DrawLock* lock) {

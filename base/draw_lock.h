@@ -14,12 +14,17 @@
 //   freezes      A count, as the platform's thread suspension counts: from
 //                the first freeze until the last is lifted the worker takes
 //                no further step. It waits between two steps, holding
-//                nothing and inside no drawing call, and uses no processor
-//                time.
-//   the stop     Asked once per run. It wakes a worker that is frozen or
-//                waiting out its pace; the worker finishes the draw call it
-//                is in (freezes no longer hold it) and leaves its loop.
-//                Freezes asked for after it are refused.
+//                nothing, and uses no processor time.
+//   the pause    A second hold of the same kind, not counted: set while
+//                nobody can see the picture (the display is off, the
+//                session is away, the preview is hidden). The worker steps
+//                only when neither a freeze nor the pause holds it; lifting
+//                one never lifts the other.
+//   the stop     Asked once per run. It wakes a worker that is frozen,
+//                paused or waiting out its pace; the worker ends its draw
+//                call after the step it is in (a held worker takes no
+//                further step at all) and leaves its loop. Freezes asked
+//                for after it are refused.
 //   presence     The host marks a worker as started before its thread runs;
 //                the worker's last act is to say it has left, after which it
 //                touches nothing of the spiral or its host. The host waits
@@ -68,6 +73,12 @@ constexpr long kMaximumWorkerFreezes = 127;
 // freeze at zero leaves zero.
 long FreezeDrawLockWorker(DrawLock* lock, bool freeze);
 
+// Sets or lifts the pause (see above), made at a step boundary like a
+// freeze: when PauseDrawLockWorker returns, the worker takes no further step.
+// Called without holding the lock; setting it twice is setting it once.
+void PauseDrawLockWorker(DrawLock* lock);
+void UnpauseDrawLockWorker(DrawLock* lock);
+
 // Asks the worker to stop (see above). Any thread; asking again changes
 // nothing.
 void StopDrawLockWorker(DrawLock* lock);
@@ -86,16 +97,19 @@ void AwaitDrawLockWorkerGone(DrawLock* lock);
 constexpr uint64_t kWaitForStop = UINT64_MAX;
 bool AwaitDrawLockTurn(DrawLock* lock, uint64_t waitUs);
 
-// At the start and the end of a draw call. Entering waits while the worker
-// is frozen (and no stop was asked for) and while another thread holds or
-// wants the lock.
-void EnterDrawLockForWorker(DrawLock* lock);
+// At the start and the end of a draw call. Entering waits while a freeze or
+// the pause holds the worker and while another thread holds or wants the
+// lock. False, without the lock, once a stop was asked for: the call then
+// draws nothing.
+bool EnterDrawLockForWorker(DrawLock* lock);
 void LeaveDrawLockForWorker(DrawLock* lock);
 
-// Between two steps, with the lock held: hands it to a thread that wants it
-// and takes it back once that thread is done (and no freeze holds the
-// worker). Costs one relaxed load when nobody waits.
-void HandOverDrawLock(DrawLock* lock);
+// Before each step, with the lock held: hands it to a thread that wants it
+// and takes it back once that thread is done and neither a freeze nor the
+// pause holds the worker. False once a stop was asked for: the call then
+// ends without another step (the lock still held, left as usual). Costs two
+// relaxed loads when nobody waits.
+bool HandOverDrawLock(DrawLock* lock);
 
 // The worker's last act.
 void DrawLockWorkerLeft(DrawLock* lock);

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "config/field_value.h"
+#include "effect/field_value.h"
 #include "config/monitor.h"
 #include "effect/control_messages.h"
 #include "effect/settings.h"

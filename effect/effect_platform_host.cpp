@@ -6,44 +6,28 @@
 
 namespace {
 
-// A window has few timers; a fixed table keeps the clock free of
-// allocations. A set beyond its size fails, as SetTimer may.
-constexpr int kMaxTimers = 16;
 // Windows raises shorter periods to this minimum; it also keeps a period of
 // 0 from delivering ticks for ever.
 constexpr uint32_t kMinimumPeriodMs = 10;
 
-struct SimulatedTimer {
-    bool running;
-    SpiralState* state;
-    EffectWindow window;
-    uintptr_t id;
-    uint32_t periodMs;
-    uint64_t dueMs;
-    uint64_t setOrder;
-};
+HostClock* ClockOf(const SpiralState* state) { return static_cast<HostClock*>(state->window); }
 
-SimulatedTimer g_timers[kMaxTimers];
-uint64_t g_nowMs = 0;
-uint64_t g_setCount = 0;
-uint64_t g_newTargetsSent = 0;
-
-SimulatedTimer* FindTimer(EffectWindow window, uintptr_t id) {
-    for (SimulatedTimer& timer : g_timers) {
-        if (timer.running && timer.window == window && timer.id == id) return &timer;
+template <typename Clock>
+auto FindTimer(Clock* clock, const SpiralState* state, uintptr_t id) -> decltype(&clock->timers[0]) {
+    for (auto& timer : clock->timers) {
+        if (timer.running && timer.state == state && timer.id == id) return &timer;
     }
     return nullptr;
 }
-
 
 }  // namespace
 
 void EffectSetTimer(SpiralState* state, uintptr_t id, uint32_t periodMs) {
     // Setting a running timer again restarts it with the new period.
-    EffectWindow window = state->window;
-    SimulatedTimer* timer = FindTimer(window, id);
+    HostClock* clock = ClockOf(state);
+    HostTimer* timer = FindTimer(clock, state, id);
     if (timer == nullptr) {
-        for (SimulatedTimer& candidate : g_timers) {
+        for (HostTimer& candidate : clock->timers) {
             if (!candidate.running) {
                 timer = &candidate;
                 break;
@@ -52,34 +36,25 @@ void EffectSetTimer(SpiralState* state, uintptr_t id, uint32_t periodMs) {
         if (timer == nullptr) return;
     }
     const uint32_t period = periodMs < kMinimumPeriodMs ? kMinimumPeriodMs : periodMs;
-    *timer = SimulatedTimer{true, state, window, id, period, g_nowMs + period, g_setCount++};
+    *timer = HostTimer{true, state, id, period, clock->nowMs + period, clock->setCount++};
 }
 
 void EffectKillTimer(SpiralState* state, uintptr_t id) {
-    if (SimulatedTimer* timer = FindTimer(state->window, id)) timer->running = false;
+    if (HostTimer* timer = FindTimer(ClockOf(state), state, id)) timer->running = false;
 }
 
 void EffectSendNewTarget(SpiralState* state) {
-    ++g_newTargetsSent;
+    ++ClockOf(state)->newTargetsSent;
     ApplySpiralParameter(state, PARAM_NEW_TARGET, 0);
 }
 
-void HostTimersReset() {
-    for (SimulatedTimer& timer : g_timers) timer = SimulatedTimer{};
-    g_nowMs = 0;
-    g_setCount = 0;
-    g_newTargetsSent = 0;
-}
-
-uint64_t HostTimeMs() { return g_nowMs; }
-
-void HostAdvanceTime(uint64_t milliseconds) {
-    const uint64_t end = g_nowMs + milliseconds;
+void HostClockAdvance(HostClock* clock, uint64_t milliseconds) {
+    const uint64_t end = clock->nowMs + milliseconds;
     for (;;) {
         // The handler of one tick may stop or start timers, so look afresh
         // for the earliest due tick each time.
-        SimulatedTimer* next = nullptr;
-        for (SimulatedTimer& timer : g_timers) {
+        HostTimer* next = nullptr;
+        for (HostTimer& timer : clock->timers) {
             if (!timer.running || timer.dueMs > end) continue;
             if (next == nullptr || timer.dueMs < next->dueMs ||
                 (timer.dueMs == next->dueMs && timer.setOrder < next->setOrder)) {
@@ -87,18 +62,18 @@ void HostAdvanceTime(uint64_t milliseconds) {
             }
         }
         if (next == nullptr) break;
-        g_nowMs = next->dueMs;
+        clock->nowMs = next->dueMs;
         next->dueMs += next->periodMs;
         OnEffectTimer(next->state, next->id);
     }
-    g_nowMs = end;
+    clock->nowMs = end;
 }
 
-bool HostTimerRunning(EffectWindow window, uintptr_t id) { return FindTimer(window, id) != nullptr; }
+bool HostTimerRunning(const HostClock* clock, const SpiralState* state, uintptr_t id) {
+    return FindTimer(clock, state, id) != nullptr;
+}
 
-uint64_t HostTimerDue(EffectWindow window, uintptr_t id) {
-    const SimulatedTimer* timer = FindTimer(window, id);
+uint64_t HostTimerDue(const HostClock* clock, const SpiralState* state, uintptr_t id) {
+    const HostTimer* timer = FindTimer(clock, state, id);
     return timer != nullptr ? timer->dueMs : 0;
 }
-
-uint64_t HostNewTargetsSent() { return g_newTargetsSent; }

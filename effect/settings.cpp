@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "base/saturate.h"
+
 const SettingDefinition kSettingDefinitions[kSettingsRows] = {
     {"MaxBkColour", 225, 0, 255},
     {"ColChangePer", 5, 1, 50},
@@ -33,11 +35,6 @@ constexpr double kPi = 3.141592654;  // the ten-digit value, in both directions
 constexpr int kIntensityShift = 7;
 constexpr int32_t kStepsPerPeriodUnit = 1000;
 
-int32_t Saturate(int64_t value) {
-    if (value > INT32_MAX) return INT32_MAX;
-    if (value < INT32_MIN) return INT32_MIN;
-    return static_cast<int32_t>(value);
-}
 
 }  // namespace
 
@@ -65,10 +62,10 @@ void ApplyDialogValue(SpiralSettings* settings, int row, int32_t dialogValue) {
     SpiralSettings& s = *settings;
     switch (row) {
         case ROW_MAX_BK_COLOUR:
-            s.MaxBkColour = Saturate(int64_t{dialogValue} * (int64_t{1} << kIntensityShift));
+            s.MaxBkColour = ClampToInt32(int64_t{dialogValue} * (int64_t{1} << kIntensityShift));
             break;
         case ROW_COL_CHANGE_PER:
-            s.ColChangePer = Saturate(int64_t{dialogValue} * kStepsPerPeriodUnit);
+            s.ColChangePer = ClampToInt32(int64_t{dialogValue} * kStepsPerPeriodUnit);
             break;
         case ROW_DELTA_THETA:
             s.DeltaTheta = AngleFromDialog(dialogValue);

@@ -23,7 +23,7 @@ constexpr int kSettingsRows = 6;
 // Key, default and dialog range of each row, declared once for the loader,
 // the saver, the dialog and its "Default" button.
 struct SettingDefinition {
-    const char* key;
+    const char* key;  // in CONTROL.INI and the registry
     int32_t defaultValue;
     int32_t minimum;
     int32_t maximum;
@@ -36,9 +36,12 @@ constexpr int32_t kActiveConfigDefault = 1;
 // How many spiral steps a second the draw worker may make. Today's machines
 // would otherwise turn the spiral hundreds of thousands of times a second
 // and keep a processor busy; 0 lifts the budget. Kept in the same section,
-// but not on the Options page, and never written by it.
-constexpr const char* kStepsPerSecondKey = "StepsPerSecond";
-constexpr int32_t kStepsPerSecondDefault = 30000;
+// but not on the Options page, and never written by it. The saver, the X11
+// hack (its option and its settings dialog's slider) and the web page all
+// keep to this one range, and a value outside it is taken as its nearest
+// bound.
+constexpr SettingDefinition kStepsPerSecondDefinition = {"StepsPerSecond", 30000, 0, 1000000};
+constexpr int32_t kStepsPerSecondDefault = kStepsPerSecondDefinition.defaultValue;
 
 // The internal values, one copy per process.
 struct SpiralSettings {

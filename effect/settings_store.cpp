@@ -1,5 +1,6 @@
 // Loading and saving the settings through the profile, in CONTROL.INI or
 // the registry.
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 
@@ -42,13 +43,11 @@ void LoadSpiralSettings() {
     g_spiralSettings.ActiveConfig = ProfileReadInt(place, kActiveConfigKey, kActiveConfigDefault);
     // The budget is set by hand and never saved, so it may still be in
     // CONTROL.INI after the section has moved; the registry's own wins.
-    int32_t budget =
-        ProfileReadInt(ProfilePlace::ControlIni, kStepsPerSecondKey, kStepsPerSecondDefault);
-    if (place == ProfilePlace::Registry) {
-        budget = ProfileReadInt(ProfilePlace::Registry, kStepsPerSecondKey, budget);
-    }
-    // A negative budget means none, as 0 does.
-    g_spiralSettings.StepsPerSecond = budget > 0 ? budget : 0;
+    const SettingDefinition& pace = kStepsPerSecondDefinition;
+    int32_t budget = ProfileReadInt(ProfilePlace::ControlIni, pace.key, pace.defaultValue);
+    if (place == ProfilePlace::Registry) budget = ProfileReadInt(ProfilePlace::Registry, pace.key, budget);
+    // A negative budget means none, as 0 does; one past the range, its top.
+    g_spiralSettings.StepsPerSecond = std::clamp(budget, pace.minimum, pace.maximum);
     SeedRandom(static_cast<uint32_t>(std::time(nullptr)));
 }
 

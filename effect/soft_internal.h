@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "base/saturate.h"
 #include "effect/soft_surface.h"
 
 namespace soft {
@@ -19,11 +20,7 @@ namespace soft {
 // 1e18, inside 64 bits.
 constexpr int64_t kCoordinateLimit = int64_t{1} << 24;
 
-inline int64_t Clamp(int64_t value, int64_t low, int64_t high) {
-    return value < low ? low : (value > high ? high : value);
-}
-
-inline int64_t ClampCoordinate(int64_t value) { return Clamp(value, -kCoordinateLimit, kCoordinateLimit); }
+inline int64_t ClampCoordinate(int64_t value) { return ClampToRange(value, kCoordinateLimit); }
 
 // ---------------------------------------------------------------------------
 // Rectangles in device pixels, right and bottom exclusive.

@@ -37,8 +37,8 @@ SoftRegion* NewRegion() {
 // Appends one row's spans, given as sorted [left, right) pairs, clipped to
 // the logical width. Rows must be added in order.
 void AddSpan(SoftRegion& region, int64_t left, int64_t right) {
-    left = Clamp(left, 0, LOGICAL_WIDTH);
-    right = Clamp(right, 0, LOGICAL_WIDTH);
+    left = std::clamp<int64_t>(left, 0, LOGICAL_WIDTH);
+    right = std::clamp<int64_t>(right, 0, LOGICAL_WIDTH);
     if (left >= right) return;
     region.spans.push_back(Span{static_cast<int32_t>(left), static_cast<int32_t>(right)});
 }

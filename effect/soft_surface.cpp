@@ -57,8 +57,8 @@ uint32_t BrushColour(DrawBrush brush) {
 using namespace soft;
 
 void SoftSurfaceInit(SoftSurface* surface, int32_t width, int32_t height) {
-    surface->width = static_cast<int32_t>(Clamp(width, 0, kSoftSurfaceMaxSide));
-    surface->height = static_cast<int32_t>(Clamp(height, 0, kSoftSurfaceMaxSide));
+    surface->width = std::clamp<int32_t>(width, 0, kSoftSurfaceMaxSide);
+    surface->height = std::clamp<int32_t>(height, 0, kSoftSurfaceMaxSide);
     // As GDI derives it: the ratio of the extents in double precision, kept
     // in a 32-bit float.
     surface->scaleX = static_cast<float>(static_cast<double>(surface->width) / LOGICAL_WIDTH);

@@ -11,6 +11,10 @@
 #include "effect/random.h"
 #include "effect/settings.h"
 
+// The steps of one draw call: the unit in which every host draws, paces and
+// counts.
+constexpr int kStepsPerDrawCall = 1000;
+
 constexpr uintptr_t TIMER_GLIDE = 1;
 constexpr uint32_t TIMER_GLIDE_PERIOD_MS = 200;
 constexpr uintptr_t TIMER_COUNTDOWN = 2;
@@ -58,8 +62,9 @@ struct SpiralState {
     int32_t countdown;        // seconds to the next wander target
 };
 
-// The draw callback's work: 1000 steps, each under DrawLock, with a colour
-// change every ColChangePer steps. Runs on the draw worker only.
+// The draw callback's work: kStepsPerDrawCall steps, each under DrawLock,
+// with a colour change every ColChangePer steps. Runs on the draw worker
+// only.
 void DrawSpiral(SpiralState* state);
 // How many calls of DrawSpiral a second the process's step budget allows; 0
 // for no budget.

@@ -14,8 +14,6 @@ constexpr double kThreeHalvesPi = 4.712388981;
 // 0.2 degree with the ten-digit pi: the glide's angle step per tick.
 constexpr double GLIDE_ANGLE_STEP = 0.0034906585044444443;
 
-constexpr int kStepsPerDrawCall = 1000;
-
 // Block copies and black-outs never reach beyond these many logical units in
 // any direction. Windows' GDI rejects coordinates beyond 27 bits, and an
 // extreme setting (a Gradient or Randomness near the 32-bit limits) would

@@ -22,10 +22,12 @@ void DrawSpiral(SpiralState* state) {
     // between two steps as soon as the UI thread asks for it: the UI thread
     // never waits longer than a step, and a step pays for no lock of its own.
     // Every step and colour change, and every read of the settings, happens
-    // under the lock.
-    EnterDrawLockForWorker(state->lock);
+    // under the lock. Once a stop is asked the call ends after the step in
+    // progress, so a closing window waits for no more than one step, and a
+    // worker held while the stop came draws nothing more.
+    if (!EnterDrawLockForWorker(state->lock)) return;
     for (int i = 0; i < kStepsPerDrawCall; ++i) {
-        HandOverDrawLock(state->lock);
+        if (!HandOverDrawLock(state->lock)) break;
         SpiralStep(state, state->dc);
         // stepCount never exceeds a period that fits in 32 bits, so the
         // increment cannot overflow.

@@ -54,8 +54,11 @@ void ReleaseSpiral(HWND window) {
 
 }  // namespace
 
-void DrawSpiralInWindow(HWND window) {
-    if (SpiralState* state = SpiralOf(window)) DrawSpiral(state);
+bool DrawSpiralInWindow(HWND window) {
+    SpiralState* state = SpiralOf(window);
+    if (state == nullptr) return false;
+    DrawSpiral(state);
+    return true;
 }
 
 LRESULT CALLBACK SpiralWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -10,8 +10,10 @@
 LRESULT CALLBACK SpiralWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // The draw callback: 1000 steps of the window's spiral. Runs on the window's
-// draw worker only.
-void DrawSpiralInWindow(HWND window);
+// draw worker only. False when the window has no spiral any more (it went
+// without a destroy the host saw, as a preview's does when its parent's
+// process is ended): there is then nothing left to draw in.
+bool DrawSpiralInWindow(HWND window);
 
 // The window's drawing context, mapped so that the logical 800 by 600 space
 // covers the whole client area, independently in x and y. Release it with

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/draw_pace.h"
+#include "base/draw_pace.h"
 #include "framework/monitors.h"
 #include "framework/saver_main.h"
 #include "framework/start_picture.h"
@@ -32,6 +32,10 @@ std::atomic<int> g_workersRunning{0};
 // destruction then ends it), and how many windows were created this run.
 bool g_inMessageLoop = false;
 int g_creations = 0;
+// The window thread's: the UnseenReason bits set now, and the saver's
+// notices of the display and the session (asked for on its first window).
+unsigned g_unseen = 0;
+SightNotices g_sightNotices;
 
 // Owned for the whole process, as the class is registered under it.
 std::string g_className;
@@ -90,12 +94,20 @@ DWORD WINAPI DrawWorker(LPVOID parameter) {
     DrawLock* lock = record.lock;
     DrawCallback draw = g_saverCallbacks.drawCallback;
     DrawRateCallback rate = g_saverCallbacks.drawRateCallback;
-    DrawPace pace = MakeDrawPace(draw != nullptr && rate != nullptr ? rate() : 0);
+    // One call at a time, each when it falls due; a worker held up longer
+    // than an interval (frozen, paused) starts afresh.
+    DrawPace pace = MakeDrawPace(draw != nullptr && rate != nullptr ? rate() : 0, 0);
+    // Without a draw callback, or once it has nothing left to draw in, the
+    // worker only waits for the stop.
+    bool drawing = draw != nullptr;
     for (;;) {
-        // Without a draw callback the worker only waits for the stop.
-        const uint64_t waitUs = draw != nullptr ? PaceWaitUs(&pace, NowUs()) : kWaitForStop;
+        uint64_t waitUs = kWaitForStop;
+        if (drawing) {
+            const uint64_t now = NowUs();
+            waitUs = TakeDueDrawCalls(&pace, now, 1) == 1 ? 0 : PaceWaitUs(&pace, now);
+        }
         if (!AwaitDrawLockTurn(lock, waitUs)) break;
-        if (waitUs == 0) draw(window);
+        if (waitUs == 0) drawing = draw(window);
     }
     WorkerOut(window);
     DrawLockWorkerLeft(lock);
@@ -208,6 +220,7 @@ bool MakeHostRecords(HostKind kind) {
 // and then the workers' threads and locks.
 void EndRun() {
     AskToStop();
+    GiveBackSightNotices(&g_sightNotices);
     for (HostRecord& record : g_hosts) {
         if (record.window != nullptr && !record.destroyed && IsWindow(record.window)) {
             DestroyWindow(record.window);
@@ -232,8 +245,13 @@ void EndRun() {
 // window with it, but under Wine no WM_DESTROY reaches the preview: its
 // window and the window's timers are simply gone. So the watch is a timer of
 // the thread, and it ends the run itself.
+// The same look tells whether the preview can be seen at all.
 void CALLBACK WatchParent(HWND, UINT, UINT_PTR, DWORD) {
-    if (IsWindow(g_saverCallbacks.parentWindow) && IsWindow(HostWindow)) return;
+    if (IsWindow(g_saverCallbacks.parentWindow) && IsWindow(HostWindow)) {
+        NoteSight(UnseenReason::PreviewHidden,
+                  PreviewInSight(HostWindow) ? SightChange::Seen : SightChange::Unseen);
+        return;
+    }
     AskToStop();
     PostQuitMessage(0);
 }
@@ -243,6 +261,22 @@ void CALLBACK WatchParent(HWND, UINT, UINT_PTR, DWORD) {
 WorkerStarter g_startWorker = StartWorkerThread;
 
 StopStateValue StopState() { return g_stopState.load(); }
+
+void NoteSight(UnseenReason reason, SightChange change) {
+    if (change == SightChange::None) return;
+    const unsigned before = g_unseen;
+    const unsigned bit = static_cast<unsigned>(reason);
+    g_unseen = change == SightChange::Unseen ? before | bit : before & ~bit;
+    if ((before != 0) == (g_unseen != 0)) return;
+    for (HostRecord& record : g_hosts) {
+        if (record.lock == nullptr) continue;
+        if (g_unseen != 0) {
+            PauseDrawLockWorker(record.lock);
+        } else {
+            UnpauseDrawLockWorker(record.lock);
+        }
+    }
+}
 
 bool AskToStop() {
     StopStateValue running = StopStateValue::Running;
@@ -263,12 +297,20 @@ int RunHost(HostKind kind) {
     ResetStopForRun();
     HostWindow = nullptr;
     g_creations = 0;
+    g_unseen = 0;
+    g_sightNotices = SightNotices{};
     if (!MakeHostRecords(kind) || !CreateHostWindows(kind)) {
         EndRun();
         return -1;
     }
 
-    if (kind == HostKind::Saver) SetCursor(nullptr);
+    if (kind == HostKind::Saver) {
+        SetCursor(nullptr);
+        // One window hears for all: the pause holds every worker of the run.
+        g_sightNotices = AskForSightNotices(HostWindow);
+    }
+    // A preview is first looked at by the watch's first tick, not here: the
+    // settings sheet starts its previews before it shows itself.
 
     const bool workersStarted = StartWorkers();
 
@@ -315,6 +357,8 @@ void HostDestroyStep(HWND window) {
     for (HostRecord& record : g_hosts) {
         if (record.lock != nullptr) AwaitDrawLockWorkerGone(record.lock);
     }
+    // The notices are given back while their window still exists.
+    if (window == g_sightNotices.window) GiveBackSightNotices(&g_sightNotices);
     if (HostRecord* record = RecordOf(window)) record->destroyed = true;
     bool last = true;
     for (const HostRecord& record : g_hosts) {

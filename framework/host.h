@@ -14,6 +14,7 @@
 #include <cstdint>
 
 #include "base/draw_lock.h"
+#include "framework/sight.h"
 
 enum class HostKind : int {
     Saver = 0,
@@ -39,6 +40,19 @@ bool AskToStop();
 extern HWND HostWindow;
 // The procedure both host procedures hand messages on to.
 extern WNDPROC ChainedProc;
+
+// Why nobody can see the run. Each is set and lifted by its own notices;
+// while any is set, every worker of the run is paused between two steps
+// (a pause apart from the control messages' freezes: lifting one never
+// lifts the other). A new run starts with none.
+enum class UnseenReason : unsigned {
+    DisplayOff = 1,
+    SessionAway = 2,
+    PreviewHidden = 4,
+};
+// Sets (Unseen) or lifts (Seen) one reason; None changes nothing. The
+// window thread's.
+void NoteSight(UnseenReason reason, SightChange change);
 
 // Runs the host windows with their draw workers until the windows are gone.
 // Returns 0 when the message loop has ended, however it ended; -1 when the

@@ -88,6 +88,14 @@ LRESULT CALLBACK SaverHostProc(HWND window, UINT message, WPARAM wParam, LPARAM 
         case WM_MOUSEMOVE:
             MovementRule(window, lParam);
             return 0;
+        // While the display is off or the session away the workers pause;
+        // input still ends the saver. Both notices keep their default answer.
+        case WM_POWERBROADCAST:
+            NoteSight(UnseenReason::DisplayOff, SightFromPowerBroadcast(wParam, lParam));
+            return CallWindowProcA(ChainedProc, window, message, wParam, lParam);
+        case WM_WTSSESSION_CHANGE:
+            NoteSight(UnseenReason::SessionAway, SightFromSessionChange(wParam));
+            return CallWindowProcA(ChainedProc, window, message, wParam, lParam);
         default:
             return CallWindowProcA(ChainedProc, window, message, wParam, lParam);
     }

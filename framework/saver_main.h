@@ -11,8 +11,9 @@
 #include "framework/command_line.h"
 
 // Draws a bounded amount in the given host window; called on that window's
-// worker only.
-using DrawCallback = void (*)(HWND window);
+// worker only. False when there is nothing to draw in any more: the worker
+// then waits for the stop.
+using DrawCallback = bool (*)(HWND window);
 using ConfigureCallback = int (*)();
 // Loads the saver's settings from its section ("Screen Saver." + name) and
 // seeds its generator.

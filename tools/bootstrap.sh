@@ -22,7 +22,7 @@ wine wine32:i386 wine64 fonts-wine \
 xvfb xserver-xephyr x11-utils xdotool imagemagick \
 libgtest-dev googletest libpng-dev libgif-dev \
 clang libclang-rt-14-dev llvm-14 \
-libx11-dev libxext-dev xscreensaver xscreensaver-data xrestop gdb \
+libx11-dev libxext-dev libxcomposite-dev xscreensaver xscreensaver-data xrestop gdb \
 nsis dpkg-dev lintian osslsigncode openssl man-db e2fsprogs \
 clang-14 lld-14 wasi-libc libc++-14-dev-wasm32 libc++abi-14-dev-wasm32 \
 libclang-rt-14-dev-wasm32 chromium"

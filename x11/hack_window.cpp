@@ -5,11 +5,13 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
+#include <X11/keysym.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 #include "x11/stop_signals.h"
 #include "x11/x_errors.h"
@@ -89,9 +91,13 @@ bool AdoptWindow(Display* display, Window window, HackWindow* hack, std::string*
     hack->width = attributes.width;
     hack->height = attributes.height;
     hack->shown = attributes.map_state == IsViewable;
+    hack->realRoot = window == attributes.root;
+    SetXTargetWindow(window);
     // Several clients may watch one window for these; none of them takes
-    // the window's input away from its owner.
-    XSelectInput(display, window, StructureNotifyMask | ExposureMask);
+    // the window's input away from its owner. The root is never covered in
+    // the server's eyes, so it is not asked.
+    XSelectInput(display, window,
+                 StructureNotifyMask | ExposureMask | (hack->realRoot ? 0 : VisibilityChangeMask));
     return true;
 }
 
@@ -112,7 +118,7 @@ bool CreateOwnWindow(Display* display, HackWindow* hack, std::string* problem) {
     // No background: until the first frame the window shows what was on the
     // screen under it, which is what the spiral then starts from.
     attributes.background_pixmap = None;
-    attributes.event_mask = StructureNotifyMask | ExposureMask;
+    attributes.event_mask = StructureNotifyMask | ExposureMask | VisibilityChangeMask | KeyPressMask;
     unsigned long mask = CWBackPixmap | CWEventMask;
     if (hack->visual != DefaultVisual(display, screen)) {
         // Another visual than the root's needs a colour map and border of
@@ -124,21 +130,97 @@ bool CreateOwnWindow(Display* display, HackWindow* hack, std::string* problem) {
     hack->window = XCreateWindow(display, hack->root, 0, 0, static_cast<unsigned>(hack->width),
                                  static_cast<unsigned>(hack->height), 0, hack->depth, InputOutput, hack->visual,
                                  mask, &attributes);
+    SetXTargetWindow(hack->window);
     XStoreName(display, hack->window, "Gyrel");
     XClassHint classHint{const_cast<char*>("gyrel"), const_cast<char*>("Gyrel")};
     XSetClassHint(display, hack->window, &classHint);
-    // Lets window managers and xrestop tie the window to this process.
+    // Lets window managers and xrestop tie the window to this process; a
+    // process id means something only beside the machine it runs on.
     const long pid = static_cast<long>(getpid());
     XChangeProperty(display, hack->window, XInternAtom(display, "_NET_WM_PID", False), XA_CARDINAL, 32,
                     PropModeReplace, reinterpret_cast<const unsigned char*>(&pid), 1);
+    char host[256] = {};
+    if (gethostname(host, sizeof host - 1) == 0) {
+        char* names[] = {host};
+        XTextProperty machine{};
+        if (XStringListToTextProperty(names, 1, &machine) != 0) {
+            XSetWMClientMachine(display, hack->window, &machine);
+            XFree(machine.value);
+        }
+    }
     hack->deleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
     XSetWMProtocols(display, hack->window, &hack->deleteWindow, 1);
     XMapWindow(display, hack->window);
     return true;
 }
 
+// Asks the server whether the window is viewable: mapped, and all its
+// ancestors mapped. A window gone meanwhile answers with an error that ends
+// the hack.
+void UpdateViewable(HackWindow* hack) {
+    XWindowAttributes attributes;
+    hack->viewable = XGetWindowAttributes(hack->display, hack->window, &attributes) != 0 &&
+                     attributes.map_state == IsViewable;
+}
+
+// Watches the window's ancestors up to the root, which another client (the
+// settings dialog, a window manager's frame) may unmap with the window
+// still mapped inside; then asks again whether the window is viewable, so
+// that nothing changed before the watch began is missed.
+void WatchAncestors(HackWindow* hack) {
+    Display* display = hack->display;
+    std::vector<Window> ancestors;
+    for (Window window = hack->window;;) {
+        Window root = 0;
+        Window parent = 0;
+        Window* children = nullptr;
+        unsigned count = 0;
+        // An ancestor gone meanwhile fails with an error that is no news.
+        if (!XQueryTree(display, window, &root, &parent, &children, &count)) break;
+        if (children != nullptr) XFree(children);
+        if (parent == 0 || parent == root) break;
+        if (std::find(hack->ancestors.begin(), hack->ancestors.end(), parent) == hack->ancestors.end()) {
+            XSelectInput(display, parent, StructureNotifyMask);
+        }
+        ancestors.push_back(parent);
+        window = parent;
+    }
+    // Windows that are ancestors no longer are left alone; one that has
+    // gone meanwhile answers with an error that is no news.
+    for (Window old : hack->ancestors) {
+        if (std::find(ancestors.begin(), ancestors.end(), old) == ancestors.end()) {
+            XSelectInput(display, old, NoEventMask);
+        }
+    }
+    hack->ancestors = std::move(ancestors);
+    UpdateViewable(hack);
+}
+
+void HandleAncestorEvent(HackWindow* hack, const XEvent& event) {
+    switch (event.type) {
+        case MapNotify:
+        case UnmapNotify:
+            UpdateViewable(hack);
+            break;
+        case ReparentNotify:
+            WatchAncestors(hack);
+            break;
+        case DestroyNotify:
+            // The window went with it, or had left it before.
+            hack->ancestors.erase(std::find(hack->ancestors.begin(), hack->ancestors.end(), event.xany.window));
+            break;
+        default:
+            break;
+    }
+}
+
 void HandleEvent(HackWindow* hack, const XEvent& event) {
-    if (event.xany.window != hack->window) return;
+    if (event.xany.window != hack->window) {
+        if (std::find(hack->ancestors.begin(), hack->ancestors.end(), event.xany.window) != hack->ancestors.end()) {
+            HandleAncestorEvent(hack, event);
+        }
+        return;
+    }
     switch (event.type) {
         case Expose:
             hack->shown = true;
@@ -151,6 +233,18 @@ void HandleEvent(HackWindow* hack, const XEvent& event) {
                 hack->resized = true;
             }
             break;
+        case MapNotify:
+            UpdateViewable(hack);
+            break;
+        case UnmapNotify:
+            hack->viewable = false;
+            break;
+        case ReparentNotify:
+            WatchAncestors(hack);
+            break;
+        case VisibilityNotify:
+            hack->obscured = event.xvisibility.state == VisibilityFullyObscured;
+            break;
         case DestroyNotify:
             hack->gone = true;
             break;
@@ -159,6 +253,13 @@ void HandleEvent(HackWindow* hack, const XEvent& event) {
                 hack->gone = true;
             }
             break;
+        case KeyPress: {
+            // In its own window, as in other hacks' own windows; any window
+            // handed over belongs to another program, which has its keys.
+            const KeySym key = XLookupKeysym(const_cast<XKeyEvent*>(&event.xkey), 0);
+            if (hack->own && (key == XK_q || key == XK_Escape)) hack->gone = true;
+            break;
+        }
         default:
             break;
     }
@@ -186,6 +287,7 @@ bool OpenHackWindow(Display* display, const HackOptions& options, HackWindow* ha
     bool ok = true;
     if (options.target == TargetKind::WindowId) {
         ok = AdoptWindow(display, options.windowId, hack, problem);
+        hack->preview = true;
     } else if (options.target == TargetKind::Root) {
         const char* named = std::getenv("XSCREENSAVER_WINDOW");
         unsigned long id = 0;
@@ -197,19 +299,26 @@ bool OpenHackWindow(Display* display, const HackOptions& options, HackWindow* ha
             ok = AdoptWindow(display, id, hack, problem);
         } else {
             ok = AdoptWindow(display, DefaultRootWindow(display), hack, problem);
-            hack->realRoot = true;
         }
     } else {
         ok = CreateOwnWindow(display, hack, problem);
     }
-    if (ok && !UsableVisual(hack->visual)) {
+    if (!ok) return false;
+    if (!UsableVisual(hack->visual)) {
         *problem = "window " + Hex(hack->window) + " has a " + VisualClassName(hack->visual->c_class) +
                    " visual, whose colours gyrel cannot set (TrueColor needed)";
         CloseHackWindow(hack);
         return false;
     }
-    return ok;
+    if (hack->realRoot) {
+        hack->viewable = true;
+    } else {
+        WatchAncestors(hack);
+    }
+    return true;
 }
+
+bool HackWindowHidden(const HackWindow& hack) { return !hack.viewable || hack.obscured; }
 
 void CloseHackWindow(HackWindow* hack) {
     if (hack->own && hack->window != 0) {
@@ -219,16 +328,17 @@ void CloseHackWindow(HackWindow* hack) {
     hack->window = 0;
 }
 
-void WaitForEvents(HackWindow* hack, int stopFd, int64_t timeoutNs) {
+void WaitForEvents(HackWindow* hack, int stopFd, int64_t timeoutNs, int otherFd) {
     // Events already here may be what the caller waits for (the window's
     // first showing): it looks before this waits for more.
     if (HandlePending(hack) > 0) return;
     XFlush(hack->display);
     if (hack->gone || StopRequested() || XPending(hack->display) > 0) return;
-    pollfd fds[2] = {{ConnectionNumber(hack->display), POLLIN, 0}, {stopFd, POLLIN, 0}};
+    // poll passes over negative descriptors.
+    pollfd fds[3] = {{ConnectionNumber(hack->display), POLLIN, 0}, {stopFd, POLLIN, 0}, {otherFd, POLLIN, 0}};
     const int64_t ms = (timeoutNs + 999999) / 1000000;
-    const int timeoutMs = ms > 60000 ? 60000 : static_cast<int>(ms);
-    poll(fds, stopFd >= 0 ? 2 : 1, timeoutMs);
+    const int timeoutMs = timeoutNs < 0 ? -1 : (ms > 60000 ? 60000 : static_cast<int>(ms));
+    poll(fds, 3, timeoutMs);
     HandlePending(hack);
 }
 

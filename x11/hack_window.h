@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "x11/options.h"
 
@@ -14,6 +15,7 @@ struct HackWindow {
     Window window = 0;
     bool own = false;       // created here, destroyed on the way out
     bool realRoot = false;  // the screen's root itself, not a stand-in
+    bool preview = false;   // handed over by id, as the settings dialog's preview is
     int screen = 0;      // the window's screen, which need not be the default one
     Window root = 0;     // that screen's root
     Visual* visual = nullptr;
@@ -26,8 +28,18 @@ struct HackWindow {
     bool shown = false;    // exposed at least once
     bool exposed = false;  // needs the picture again
     bool resized = false;  // width and height have changed
-    bool gone = false;     // destroyed, or closed by the user
+    bool gone = false;     // destroyed, or closed by the user (q or Escape in its own)
+    // Whether anyone can see it: the window and all its ancestors mapped,
+    // and not covered whole by other windows. The real root is always
+    // seen (the server tells nothing of what covers it).
+    bool viewable = false;
+    bool obscured = false;
+    std::vector<Window> ancestors;  // watched for being mapped and unmapped
 };
+
+// Nothing of the window can be seen: unmapped (itself or an ancestor), or
+// covered whole.
+bool HackWindowHidden(const HackWindow& hack);
 
 // Finds or makes the window the options ask for and watches it for size
 // changes, exposure and destruction. An own window is mapped but may not be
@@ -43,8 +55,10 @@ bool OpenHackWindow(Display* display, const HackOptions& options, HackWindow* ha
 void CloseHackWindow(HackWindow* hack);
 
 // Handles the events already received; if there were none, waits up to
-// timeoutNs for more (or for a byte on stopFd, if not -1) and handles those.
-void WaitForEvents(HackWindow* hack, int stopFd, int64_t timeoutNs);
+// timeoutNs (negative: for as long as it takes) for more, for a byte on
+// stopFd, or for otherFd to be readable (either fd may be -1), and handles
+// the events that came.
+void WaitForEvents(HackWindow* hack, int stopFd, int64_t timeoutNs, int otherFd = -1);
 
 // Waits, at most a few seconds, until a window manager has shown an own
 // window; at once for any other. False if a stop signal or the window's end

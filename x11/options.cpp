@@ -1,5 +1,6 @@
 #include "x11/options.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -40,16 +41,11 @@ bool ParseDecimal(const char* text, int64_t* value) {
     return true;
 }
 
-int64_t Clamp(int64_t value, int64_t low, int64_t high) {
-    return value < low ? low : (value > high ? high : value);
-}
-
 }  // namespace
 
-std::string SettingOptionName(int row) {
-    if (row < 0 || row >= kSettingsRows) return "";
+std::string SettingOptionName(const SettingDefinition& definition) {
     std::string name;
-    for (const char* c = kSettingDefinitions[row].key; *c != '\0'; ++c) {
+    for (const char* c = definition.key; *c != '\0'; ++c) {
         if (*c >= 'A' && *c <= 'Z') {
             if (!name.empty()) name += '-';
             name += static_cast<char>(*c - 'A' + 'a');
@@ -76,13 +72,14 @@ std::string HackUsage() {
                  "pause between frames, 0.." + std::to_string(kMaxDelayMicroseconds) + " (" +
                      std::to_string(kDefaultDelayMicroseconds) + ")");
     AddUsageLine(&text, "--steps-per-second N",
-                 "spiral steps a second, 0.." + std::to_string(kMaxStepsPerSecond) + " (" +
-                     std::to_string(kStepsPerSecondDefault) + "); 0: as many");
+                 "spiral steps a second, " + std::to_string(kStepsPerSecondDefinition.minimum) + ".." +
+                     std::to_string(kStepsPerSecondDefinition.maximum) + " (" +
+                     std::to_string(kStepsPerSecondDefinition.defaultValue) + "); 0: as many");
     AddUsageLine(&text, "", "as fit between two frames");
     AddUsageLine(&text, "--fps", "show frames and spiral steps a second");
     for (int row = 0; row < kSettingsRows; ++row) {
         const SettingDefinition& definition = kSettingDefinitions[row];
-        AddUsageLine(&text, "--" + SettingOptionName(row) + " N",
+        AddUsageLine(&text, "--" + SettingOptionName(definition) + " N",
                      std::string(kSettingMeanings[row]) + ", " + std::to_string(definition.minimum) + ".." +
                          std::to_string(definition.maximum) + " (" + std::to_string(definition.defaultValue) +
                          ")");
@@ -164,14 +161,15 @@ ParseOutcome ParseHackOptions(int argc, const char* const* argv, HackOptions* op
         } else if (name == "delay") {
             int64_t delay;
             if (!ParseDecimal(value(), &delay)) return missing("microseconds, a whole number");
-            options->delayMicroseconds = Clamp(delay, 0, kMaxDelayMicroseconds);
+            options->delayMicroseconds = std::clamp<int64_t>(delay, 0, kMaxDelayMicroseconds);
         } else if (name == "steps-per-second") {
             int64_t steps;
             if (!ParseDecimal(value(), &steps)) return missing("a whole number of steps");
-            options->stepsPerSecond = Clamp(steps, 0, kMaxStepsPerSecond);
+            options->stepsPerSecond = std::clamp<int64_t>(steps, kStepsPerSecondDefinition.minimum,
+                                                            kStepsPerSecondDefinition.maximum);
         } else {
             int row = 0;
-            while (row < kSettingsRows && name != SettingOptionName(row)) ++row;
+            while (row < kSettingsRows && name != SettingOptionName(kSettingDefinitions[row])) ++row;
             if (row == kSettingsRows) {
                 *problem = std::string("unknown option '") + arg + "'";
                 return ParseOutcome::Error;
@@ -180,7 +178,7 @@ ParseOutcome ParseHackOptions(int argc, const char* const* argv, HackOptions* op
             if (!ParseDecimal(value(), &setting)) return missing("a whole number");
             const SettingDefinition& definition = kSettingDefinitions[row];
             options->settings[row] =
-                static_cast<int32_t>(Clamp(setting, definition.minimum, definition.maximum));
+                static_cast<int32_t>(std::clamp<int64_t>(setting, definition.minimum, definition.maximum));
         }
     }
     return ParseOutcome::Run;

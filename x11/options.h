@@ -17,14 +17,13 @@ enum class TargetKind {
 // one would only show the same picture again.
 constexpr int64_t kDefaultDelayMicroseconds = 33333;
 constexpr int64_t kMaxDelayMicroseconds = 10000000;
-// Spiral steps a second, the Windows saver's StepsPerSecond; 0 draws as
-// many as fit between two frames.
-constexpr int64_t kMaxStepsPerSecond = 1000000;
 
 struct HackOptions {
     TargetKind target = TargetKind::OwnWindow;
     unsigned long windowId = 0;  // for WindowId
     int64_t delayMicroseconds = kDefaultDelayMicroseconds;
+    // Spiral steps a second, the Windows saver's StepsPerSecond, in its
+    // range; 0 draws as many as fit between two frames.
     int64_t stepsPerSecond = kStepsPerSecondDefault;
     bool showFps = false;
     std::string display;  // empty: $DISPLAY
@@ -42,7 +41,7 @@ enum class ParseOutcome {
 // Parses argv[1..argc-1]. Unknown options, missing or malformed values are
 // errors; a well-formed setting outside its range is replaced by the nearest
 // bound, and so are a delay outside 0 .. kMaxDelayMicroseconds and a speed
-// outside 0 .. kMaxStepsPerSecond.
+// outside kStepsPerSecondDefinition's range.
 ParseOutcome ParseHackOptions(int argc, const char* const* argv, HackOptions* options,
                               std::string* problem);
 
@@ -50,9 +49,9 @@ ParseOutcome ParseHackOptions(int argc, const char* const* argv, HackOptions* op
 // 0x. False for anything else, for 0 and for ids beyond 32 bits.
 bool ParseWindowId(const char* text, unsigned long* id);
 
-// The option name of a settings row: its CONTROL.INI key in lower case with
-// a dash before each inner capital, e.g. "max-bk-colour" for MaxBkColour.
-std::string SettingOptionName(int row);
+// The option name of a setting: its CONTROL.INI key in lower case with a
+// dash before each inner capital, e.g. "max-bk-colour" for MaxBkColour.
+std::string SettingOptionName(const SettingDefinition& definition);
 
 // The usage text; the settings' names, ranges and defaults come from the
 // one table that the Windows saver uses too.

@@ -18,6 +18,7 @@ std::string FindImageHelper();
 
 // Fills the surface (already sized to the window) with the start picture.
 // The root window itself is only ever copied: it already shows the desktop,
-// and the helper cannot grab a desktop onto the root. Returns false if a
-// stop signal came while the helper ran.
+// and the helper cannot grab a desktop onto the root. While the helper runs
+// the window's events are handled. Returns false if a stop signal came or
+// the window ended while the helper ran.
 bool LoadStartPicture(HackWindow* hack, const PixelFormat& format, int stopFd, SoftSurface* surface);

@@ -9,6 +9,7 @@ namespace {
 // log 30 times a second; after this many the hack gives up.
 constexpr int kReportedErrorLimit = 10;
 
+Window g_target = 0;
 bool g_targetGone = false;
 int g_reportedErrors = 0;
 int g_trapDepth = 0;
@@ -19,14 +20,16 @@ int OnXError(Display* display, XErrorEvent* error) {
         ++g_trappedErrors;
         return 0;
     }
-    if (error->error_code == BadWindow || error->error_code == BadDrawable) {
-        g_targetGone = true;
-        return 0;
+    switch (ClassifyXError(error->error_code, error->resourceid, g_target, g_targetGone)) {
+        case XErrorMeaning::TargetGone:
+            g_targetGone = true;
+            return 0;
+        case XErrorMeaning::NoNews:
+            return 0;
+        case XErrorMeaning::Report:
+            break;
     }
-    // Once the window is gone, requests already on their way fail too (a
-    // graphics context made on it was never made, so freeing it fails):
-    // that is the end foretold, not news.
-    if (g_targetGone || g_reportedErrors >= kReportedErrorLimit) return 0;
+    if (g_reportedErrors >= kReportedErrorLimit) return 0;
     if (++g_reportedErrors == kReportedErrorLimit) {
         std::fputs("gyrel: the X server keeps refusing what gyrel asks; giving up\n", stderr);
         return 0;
@@ -51,7 +54,20 @@ void InstallXErrorHandlers() {
     XSetIOErrorHandler(OnXIOError);
 }
 
+void SetXTargetWindow(Window window) { g_target = window; }
+
 bool XTargetGone() { return g_targetGone; }
+
+XErrorMeaning ClassifyXError(int errorCode, XID resource, Window target, bool targetGone) {
+    // Once the window is gone, requests already on their way fail too (a
+    // graphics context made on it was never made, so freeing it fails):
+    // that is the end foretold, not news.
+    if (targetGone) return XErrorMeaning::NoNews;
+    if (errorCode == BadWindow || errorCode == BadDrawable) {
+        return target != 0 && resource == target ? XErrorMeaning::TargetGone : XErrorMeaning::NoNews;
+    }
+    return XErrorMeaning::Report;
+}
 
 bool XErrorsPersist() { return g_reportedErrors >= kReportedErrorLimit; }
 

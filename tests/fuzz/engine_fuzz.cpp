@@ -175,8 +175,7 @@ const DrawOps kCheckedOps = {
 // Everything that touches the engine's state, kept together so that it
 // follows the engine's interface in a few lines.
 void DriveEngine(const EngineRun& run, SoftSurface* surface) {
-    static int windowToken;
-    const EffectWindow window = &windowToken;
+    HostClock clock;
     SpiralState spiral{};
     for (int row = 0; row < kSettingsRows; ++row) {
         ApplyDialogValue(&spiral.settings, row, run.settings[row]);
@@ -184,11 +183,10 @@ void DriveEngine(const EngineRun& run, SoftSurface* surface) {
     spiral.settings.ActiveConfig = run.activeConfig;
     spiral.random.seed(run.seed);
     spiral.lock = CreateDrawLock();
-    HostTimersReset();
     const int regionsBefore = SoftRegionsAlive();
     g_brushesAlive = 0;
 
-    SpiralCreate(&spiral, window, SoftSurfaceContext(surface), &kCheckedOps);
+    SpiralCreate(&spiral, HostClockWindow(&clock), SoftSurfaceContext(surface), &kCheckedOps);
     g_workerMayRun = true;
     for (const Event& event : run.events) {
         switch (event.kind) {
@@ -203,7 +201,7 @@ void DriveEngine(const EngineRun& run, SoftSurface* surface) {
                 }
                 break;
             case EventKind::Advance:
-                HostAdvanceTime(event.amount);
+                HostClockAdvance(&clock, event.amount);
                 break;
             case EventKind::Parameter:
                 ApplySpiralParameter(&spiral, event.amount, event.value);
@@ -213,7 +211,8 @@ void DriveEngine(const EngineRun& run, SoftSurface* surface) {
         // The wander's band: 325 plus less than 150.
         FUZZ_CHECK(spiral.centre.x >= 325 && spiral.centre.x <= 474);
         FUZZ_CHECK(spiral.centre.y == LOGICAL_HEIGHT / 2);
-        FUZZ_CHECK(HostTimerRunning(window, TIMER_COUNTDOWN) || HostTimerRunning(window, TIMER_GLIDE));
+        FUZZ_CHECK(HostTimerRunning(&clock, &spiral, TIMER_COUNTDOWN) ||
+                   HostTimerRunning(&clock, &spiral, TIMER_GLIDE));
     }
     g_workerMayRun = false;
     SpiralRelease(&spiral);

@@ -5,7 +5,7 @@
 // Input: the minimum and the maximum (int32 each), then the text.
 #include <string>
 
-#include "config/field_value.h"
+#include "effect/field_value.h"
 #include "base/int_scan.h"
 #include "tests/fuzz/fuzz_support.h"
 

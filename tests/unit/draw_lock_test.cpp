@@ -65,9 +65,9 @@ private:
         pthread_getcpuclockid(pthread_self(), &clock);
         cpuClock_ = static_cast<long>(clock) == 0 ? -1 : static_cast<long>(clock);
         while (AwaitDrawLockTurn(lock_, paceUs_)) {
-            EnterDrawLockForWorker(lock_);
+            if (!EnterDrawLockForWorker(lock_)) continue;
             for (int i = 0; i < kStepsPerCall; ++i) {
-                HandOverDrawLock(lock_);
+                if (!HandOverDrawLock(lock_)) break;
                 inStep_ = true;
                 steps_.fetch_add(1);
                 inStep_ = false;
@@ -119,10 +119,12 @@ TEST_F(DrawLockTest, FreezesStopAtTheLimit) {
     EXPECT_EQ(FreezeDrawLockWorker(lock_, false), kMaximumWorkerFreezes);
 }
 
-// Every order of freeze, unfreeze, hold (the window thread's hand-over) and
-// stop, with what the worker does after each.
+// Every order of freeze, unfreeze, pause, unpause, hold (the window
+// thread's hand-over) and stop, with what the worker does after each. A
+// stop lets a stepping worker finish the step it is in, no more (not the
+// rest of its call), and a held one take no step at all.
 TEST_F(DrawLockTest, EveryOrderOfTheHandshake) {
-    enum Action { Freeze, Unfreeze, Hold, Stop };
+    enum Action { Freeze, Unfreeze, Pause, Unpause, Hold, Stop };
     enum Expect { Stepping, Still, Gone };
     struct Step {
         Action action;
@@ -137,6 +139,13 @@ TEST_F(DrawLockTest, EveryOrderOfTheHandshake) {
         {{Freeze, Still}, {Freeze, Still}, {Stop, Gone}},
         {{Stop, Gone}, {Freeze, Gone}, {Unfreeze, Gone}, {Hold, Gone}},
         {{Hold, Stepping}, {Stop, Gone}},
+        // The pause and the freezes hold the worker apart.
+        {{Pause, Still}, {Unpause, Stepping}, {Stop, Gone}},
+        {{Pause, Still}, {Pause, Still}, {Unpause, Stepping}, {Stop, Gone}},
+        {{Freeze, Still}, {Pause, Still}, {Unfreeze, Still}, {Unpause, Stepping}, {Stop, Gone}},
+        {{Pause, Still}, {Freeze, Still}, {Unpause, Still}, {Unfreeze, Stepping}, {Stop, Gone}},
+        {{Pause, Still}, {Hold, Still}, {Stop, Gone}},
+        {{Unpause, Stepping}, {Stop, Gone}},
     };
     for (size_t n = 0; n < scripts.size(); ++n) {
         SCOPED_TRACE("script " + std::to_string(n));
@@ -144,6 +153,7 @@ TEST_F(DrawLockTest, EveryOrderOfTheHandshake) {
         {
             Worker worker(lock);
             ASSERT_TRUE(worker.Stepping());
+            bool still = false;  // what the previous expectation found
             for (const Step& step : scripts[n]) {
                 switch (step.action) {
                     case Freeze:
@@ -152,6 +162,12 @@ TEST_F(DrawLockTest, EveryOrderOfTheHandshake) {
                     case Unfreeze:
                         FreezeDrawLockWorker(lock, false);
                         break;
+                    case Pause:
+                        PauseDrawLockWorker(lock);
+                        break;
+                    case Unpause:
+                        UnpauseDrawLockWorker(lock);
+                        break;
                     case Hold: {
                         // Held at a step boundary: no step runs meanwhile.
                         DrawLockHold hold(lock);
@@ -159,11 +175,15 @@ TEST_F(DrawLockTest, EveryOrderOfTheHandshake) {
                         EXPECT_TRUE(worker.Still());
                         break;
                     }
-                    case Stop:
+                    case Stop: {
                         StopDrawLockWorker(lock);
+                        const long atStop = worker.Steps();
                         AwaitDrawLockWorkerGone(lock);
+                        EXPECT_LE(worker.Steps() - atStop, still ? 0 : 1) << "steps after the stop";
                         break;
+                    }
                 }
+                still = step.then == Still;
                 switch (step.then) {
                     case Stepping:
                         EXPECT_TRUE(worker.Stepping()) << "step " << &step - scripts[n].data();
@@ -190,13 +210,23 @@ TEST_F(DrawLockTest, AFreezeBeforeTheWorkerRunsHoldsItFromItsFirstStep) {
     EXPECT_TRUE(worker.Stepping());
 }
 
-TEST_F(DrawLockTest, AFrozenWorkerUsesNoProcessorTime) {
-    Worker worker(lock_);
-    ASSERT_TRUE(worker.Stepping());
-    FreezeDrawLockWorker(lock_, true);
-    const auto before = worker.Cpu();
-    std::this_thread::sleep_for(300ms);
-    EXPECT_LT(worker.Cpu() - before, 20ms);
+TEST_F(DrawLockTest, AHeldWorkerUsesNoProcessorTime) {
+    for (const char* hold : {"frozen", "paused"}) {
+        DrawLock* lock = CreateDrawLock();
+        {
+            Worker worker(lock);
+            ASSERT_TRUE(worker.Stepping());
+            if (hold == std::string("frozen")) {
+                FreezeDrawLockWorker(lock, true);
+            } else {
+                PauseDrawLockWorker(lock);
+            }
+            const auto before = worker.Cpu();
+            std::this_thread::sleep_for(300ms);
+            EXPECT_LT(worker.Cpu() - before, 20ms) << hold;
+        }
+        DeleteDrawLock(lock);
+    }
 }
 
 TEST_F(DrawLockTest, TheStopWakesAWorkerWaitingOutItsPace) {

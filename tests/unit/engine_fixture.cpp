@@ -6,11 +6,8 @@
 #include "effect/random.h"
 #include "effect/settings.h"
 
-namespace {
-int g_windowToken;
-}
-
-const EffectWindow kTestWindow = &g_windowToken;
+HostClock g_testClock;
+const EffectWindow kTestWindow = HostClockWindow(&g_testClock);
 SpiralState g_testSpiral;
 
 void UseDefaultSettings() {
@@ -26,7 +23,7 @@ void EngineTest::SetUp() {
     UseDefaultSettings();
     g_testSpiral.window = kTestWindow;
     g_testSpiral.lock = CreateDrawLock();
-    HostTimersReset();
+    g_testClock = HostClock{};
     SoftSurfaceInit(&surface, LOGICAL_WIDTH, LOGICAL_HEIGHT);
     Recorded().clear();
 }

@@ -8,11 +8,13 @@
 #include <cstdint>
 #include <functional>
 
+#include "effect/effect_platform_host.h"
 #include "effect/soft_surface.h"
 #include "effect/spiral.h"
 #include "tests/unit/recording_ops.h"
 
-// The window token handed to the engine; the host platform only compares it.
+// The clock the test spiral's timers run on, and its window token.
+extern HostClock g_testClock;
 extern const EffectWindow kTestWindow;
 // The spiral the engine tests drive; the fixture makes it afresh each test.
 extern SpiralState g_testSpiral;

@@ -53,7 +53,7 @@ TEST_P(ExtremeSettings, DrawingAndWanderingStayDefinedAndBounded) {
     const int regionsAlive = SoftRegionsAlive();
     for (int call = 0; call < 4; ++call) {
         DrawSpiral(&g_testSpiral);
-        HostAdvanceTime(20000);  // a countdown and a glide on the way
+        HostClockAdvance(&g_testClock, 20000);  // a countdown and a glide on the way
     }
     EXPECT_EQ(SoftRegionsAlive(), regionsAlive);
     EXPECT_GE(g_testSpiral.centre.x, 325);

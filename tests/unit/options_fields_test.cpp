@@ -1,12 +1,11 @@
-// What the Options page makes of a field's text, the preview's command line,
-// and the dialog's table of ranges against the settings' own definitions.
+// What the Options page makes of a field's text, and the preview's command
+// line.
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "config/field_value.h"
+#include "effect/field_value.h"
 #include "config/preview_command.h"
-#include "effect/settings.h"
 
 namespace {
 
@@ -47,17 +46,6 @@ TEST(PreviewCommand, PathIsQuotedOnlyWithBlanksAndNeverCut) {
 
     std::string longPath = "C:\\" + std::string(300, 'd') + "\\Gyrel.scr";
     EXPECT_EQ(PreviewCommandLine(longPath, 2147483647), longPath + " /p 2147483647");
-}
-
-TEST(SettingsTableRanges, MatchTheSettingDefinitions) {
-    for (int row = 0; row < kSettingsRows; ++row) {
-        EXPECT_EQ(SettingsTable[row].max, kSettingDefinitions[row].maximum) << "row " << row;
-        EXPECT_EQ(SettingsTable[row].min, kSettingDefinitions[row].minimum) << "row " << row;
-        EXPECT_GE(kSettingDefinitions[row].defaultValue, kSettingDefinitions[row].minimum);
-        EXPECT_LE(kSettingDefinitions[row].defaultValue, kSettingDefinitions[row].maximum);
-        // The up-down controls take 16-bit ranges.
-        EXPECT_LE(kSettingDefinitions[row].maximum, 32767);
-    }
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <climits>
 #include <ctime>
 #include <random>
+#include <string>
+#include <vector>
 
 #include "effect/profile_text.h"
 #include "effect/random.h"
@@ -79,24 +81,43 @@ TEST_F(SettingsTest, ExtremeValuesSaturate) {
 TEST_F(SettingsTest, MissingSectionGivesDefaultsReadInKeyOrder) {
     LoadSpiralSettings();
     EXPECT_EQ(TestProfile().file.reads, kKeyOrder);
-    EXPECT_EQ(DialogValueOf(ROW_MAX_BK_COLOUR), 225);
-    EXPECT_EQ(DialogValueOf(ROW_COL_CHANGE_PER), 5);
-    EXPECT_EQ(DialogValueOf(ROW_DELTA_THETA), 94);
-    EXPECT_EQ(g_spiralSettings.DeltaTheta, AngleFromDialog(94));
-    EXPECT_EQ(g_spiralSettings.Gradient, 8);
-    EXPECT_EQ(g_spiralSettings.Randomness, 0);
-    EXPECT_EQ(g_spiralSettings.Resolution, 10);
-    EXPECT_EQ(g_spiralSettings.ActiveConfig, 1);
-    EXPECT_EQ(g_spiralSettings.StepsPerSecond, 30000);
+    for (int row = 0; row < kSettingsRows; ++row) {
+        EXPECT_EQ(DialogValueOf(row), kSettingDefinitions[row].defaultValue) << kSettingDefinitions[row].key;
+    }
+    EXPECT_EQ(g_spiralSettings.ActiveConfig, kActiveConfigDefault);
+    EXPECT_EQ(g_spiralSettings.StepsPerSecond, kStepsPerSecondDefinition.defaultValue);
+}
+
+// Every default lies in its range, and every range fits the Options page's
+// up-down controls, which take 16-bit ranges.
+TEST_F(SettingsTest, EachDefaultLiesInItsRange) {
+    std::vector<SettingDefinition> all(kSettingDefinitions, kSettingDefinitions + kSettingsRows);
+    all.push_back(kStepsPerSecondDefinition);
+    for (const SettingDefinition& d : all) {
+        EXPECT_LE(d.minimum, d.defaultValue) << d.key;
+        EXPECT_LE(d.defaultValue, d.maximum) << d.key;
+    }
+    for (int row = 0; row < kSettingsRows; ++row) EXPECT_LE(kSettingDefinitions[row].maximum, 32767);
+}
+
+// The budget, set by hand, is taken within its range.
+TEST_F(SettingsTest, TheStepBudgetIsKeptInItsRange) {
+    const struct {
+        const char* text;
+        int32_t budget;
+    } cases[] = {{"-30", 0}, {"0", 0}, {"500", 500}, {"1000000", 1000000}, {"2147483647", 1000000}};
+    for (const auto& c : cases) {
+        TestProfile().file.values = {{"StepsPerSecond", c.text}};
+        LoadSpiralSettings();
+        EXPECT_EQ(g_spiralSettings.StepsPerSecond, c.budget) << c.text;
+    }
 }
 
 TEST_F(SettingsTest, FileValuesAreUsedUnchecked) {
     TestProfile().file.values = {{"Resolution", "80"},          {"ColChangePer", "0"},
                             {"MaxBkColour", "2147483647"}, {"Gradient", "-2147483648"},
-                            {"Randomness", "-4"},          {"ActiveConfig", "7"},
-                            {"StepsPerSecond", "-30"}};
+                            {"Randomness", "-4"},          {"ActiveConfig", "7"}};
     LoadSpiralSettings();
-    EXPECT_EQ(g_spiralSettings.StepsPerSecond, 0) << "a negative budget is no budget";
     EXPECT_EQ(g_spiralSettings.Resolution, 80);
     EXPECT_EQ(g_spiralSettings.ColChangePer, 0);
     EXPECT_EQ(g_spiralSettings.MaxBkColour, INT32_MAX);
@@ -109,9 +130,19 @@ TEST_F(SettingsTest, SaveWritesAllSevenKeysInOrder) {
     TestProfile().file.values = {{"DeltaTheta", "95"}};
     LoadSpiralSettings();
     SaveSpiralSettings();
-    std::vector<std::pair<std::string, std::string>> expected = {
-        {"MaxBkColour", "225"}, {"Gradient", "8"},     {"Resolution", "10"},  {"DeltaTheta", "95"},
-        {"ColChangePer", "5"},  {"Randomness", "0"}, {"ActiveConfig", "1"}};
+    // The keys as read, less the budget, which a save never writes; the
+    // values as loaded.
+    std::vector<std::pair<std::string, std::string>> expected;
+    for (const std::string& key : kKeyOrder) {
+        if (key == kStepsPerSecondDefinition.key) continue;
+        std::string value = key == kActiveConfigKey ? std::to_string(kActiveConfigDefault) : "95";
+        for (int row = 0; row < kSettingsRows; ++row) {
+            if (key == kSettingDefinitions[row].key && row != ROW_DELTA_THETA) {
+                value = std::to_string(kSettingDefinitions[row].defaultValue);
+            }
+        }
+        expected.emplace_back(key, value);
+    }
     EXPECT_EQ(TestProfile().file.writes, expected);
 }
 

@@ -199,14 +199,52 @@ TEST_F(DrawSpiralTest, AColChangePerOfZeroOrLessChangesColourAfterEveryStep) {
     }
 }
 
-TEST_F(DrawSpiralTest, AFixedSeedDrawsAFixedPicture) {
-    // Pins the whole renderer: engine and software surface together.
+// Each step asks the feed region once; the test's table asks for the stop in
+// the step it is told.
+int g_stopInStep = -1;
+int g_stepsAsked = 0;
+bool PointInRegionThenStop(DrawRegion region, int32_t x, int32_t y) {
+    if (++g_stepsAsked == g_stopInStep) StopDrawLockWorker(g_testSpiral.lock);
+    return kRecordingDrawOps.pointInRegion(region, x, y);
+}
+
+// Once a stop is asked, the call ends after the step in progress: a closing
+// window waits for one step, not the rest of the call, and a worker held
+// when the stop came takes no step at all.
+TEST_F(DrawSpiralTest, AStopEndsTheCallAfterTheStepInProgress) {
+    const struct {
+        int stopInStep;  // 0: before the call
+        size_t steps;
+    } cases[] = {{0, 0}, {1, 1}, {10, 10}, {999, 999}};
+    for (const auto& c : cases) {
+        SetUp();
+        g_testSpiral.settings.ColChangePer = 1 << 30;
+        Create(14);
+        DrawOps stopping = kRecordingDrawOps;
+        stopping.pointInRegion = PointInRegionThenStop;
+        g_testSpiral.ops = &stopping;
+        g_stopInStep = c.stopInStep;
+        g_stepsAsked = 0;
+        if (c.stopInStep == 0) StopDrawLockWorker(g_testSpiral.lock);
+        DrawSpiral(&g_testSpiral);
+        EXPECT_EQ(RecordedOf(Op::PointInRegion).size(), c.steps) << c.stopInStep;
+        EXPECT_EQ(DrawLocksHeldHere(), 0);
+        g_testSpiral.ops = &kRecordingDrawOps;
+        SpiralRelease(&g_testSpiral);
+        created = false;
+    }
+}
+
+// A change detector: pins the whole renderer, engine and software surface
+// together, so that any change to what they draw shows here. Update the hash
+// only for a change meant to alter the pictures.
+TEST_F(DrawSpiralTest, ChangeDetectorAFixedSeedDrawsTheSamePicture) {
     ApplyDialogValue(&g_testSpiral.settings, ROW_COL_CHANGE_PER, 3);
     PaintTestPicture(&surface);
     Create(2024);
     for (int i = 0; i < 40; ++i) {
         DrawSpiral(&g_testSpiral);
-        HostAdvanceTime(200);
+        HostClockAdvance(&g_testClock, 200);
     }
     EXPECT_EQ(PixelHash(surface), 505755808280667127ull);
 }

@@ -160,8 +160,8 @@ TEST_F(WanderTest, CreationPicksTheStartThenStartsTheCountdown) {
     EXPECT_EQ(g_testSpiral.clearing, 1);
     EXPECT_EQ(g_testSpiral.stepCount, 0);
     EXPECT_EQ(g_testSpiral.colourVelocity[0], 200);
-    EXPECT_TRUE(HostTimerRunning(kTestWindow, TIMER_COUNTDOWN));
-    EXPECT_FALSE(HostTimerRunning(kTestWindow, TIMER_GLIDE));
+    EXPECT_TRUE(HostTimerRunning(&g_testClock, &g_testSpiral, TIMER_COUNTDOWN));
+    EXPECT_FALSE(HostTimerRunning(&g_testClock, &g_testSpiral, TIMER_GLIDE));
     EXPECT_NE(g_testSpiral.feedRegion, nullptr);
 }
 
@@ -171,54 +171,54 @@ TEST_F(WanderTest, ACountdownOfNSendsTheNewTargetAtItsNthTick) {
     ASSERT_GE(n, 3);
     ASSERT_LE(n, 29);
     Recorded().clear();
-    HostAdvanceTime(static_cast<uint64_t>(n - 1) * 1000);
-    EXPECT_EQ(HostNewTargetsSent(), 0u);
+    HostClockAdvance(&g_testClock, static_cast<uint64_t>(n - 1) * 1000);
+    EXPECT_EQ(g_testClock.newTargetsSent, 0u);
     EXPECT_TRUE(Recorded().empty());  // waiting rebuilds nothing
-    HostAdvanceTime(1000);
-    EXPECT_EQ(HostNewTargetsSent(), 1u);
-    EXPECT_FALSE(HostTimerRunning(kTestWindow, TIMER_COUNTDOWN));
-    EXPECT_TRUE(HostTimerRunning(kTestWindow, TIMER_GLIDE));
-    EXPECT_EQ(HostTimerDue(kTestWindow, TIMER_GLIDE), static_cast<uint64_t>(n) * 1000 + 200);
+    HostClockAdvance(&g_testClock, 1000);
+    EXPECT_EQ(g_testClock.newTargetsSent, 1u);
+    EXPECT_FALSE(HostTimerRunning(&g_testClock, &g_testSpiral, TIMER_COUNTDOWN));
+    EXPECT_TRUE(HostTimerRunning(&g_testClock, &g_testSpiral, TIMER_GLIDE));
+    EXPECT_EQ(HostTimerDue(&g_testClock, &g_testSpiral, TIMER_GLIDE), static_cast<uint64_t>(n) * 1000 + 200);
 }
 
 TEST_F(WanderTest, ArrivalStopsTheGlideAndStartsANewCountdown) {
     Create(22);
-    HostAdvanceTime(static_cast<uint64_t>(g_testSpiral.countdown) * 1000);
-    ASSERT_TRUE(HostTimerRunning(kTestWindow, TIMER_GLIDE));
+    HostClockAdvance(&g_testClock, static_cast<uint64_t>(g_testSpiral.countdown) * 1000);
+    ASSERT_TRUE(HostTimerRunning(&g_testClock, &g_testSpiral, TIMER_GLIDE));
     int ticks = 0;
-    while (HostTimerRunning(kTestWindow, TIMER_GLIDE) && ticks < 1000) {
+    while (HostTimerRunning(&g_testClock, &g_testSpiral, TIMER_GLIDE) && ticks < 1000) {
         Recorded().clear();
-        HostAdvanceTime(200);
+        HostClockAdvance(&g_testClock, 200);
         ++ticks;
         ASSERT_EQ(RecordedOf(Op::CreateTriangle).size(), 4u) << "tick " << ticks;
     }
     EXPECT_EQ(g_testSpiral.centre.x, g_testSpiral.targetCentre.x);
     EXPECT_EQ(g_testSpiral.angleOffset, g_testSpiral.targetAngleOffset);
-    EXPECT_TRUE(HostTimerRunning(kTestWindow, TIMER_COUNTDOWN));
+    EXPECT_TRUE(HostTimerRunning(&g_testClock, &g_testSpiral, TIMER_COUNTDOWN));
     EXPECT_GE(g_testSpiral.countdown, 3);
 }
 
 TEST_F(WanderTest, TheCentreStaysInItsBandForHours) {
     Create(23);
     for (int second = 0; second < 4 * 3600; ++second) {
-        HostAdvanceTime(1000);
+        HostClockAdvance(&g_testClock, 1000);
         ASSERT_GE(g_testSpiral.centre.x, 325);
         ASSERT_LE(g_testSpiral.centre.x, 474);
         ASSERT_EQ(g_testSpiral.centre.y, 300);
     }
-    EXPECT_GT(HostNewTargetsSent(), 200u);
+    EXPECT_GT(g_testClock.newTargetsSent, 200u);
 }
 
 TEST_F(WanderTest, StrayCountdownTicksDoNothing) {
     Create(24);
     g_testSpiral.countdown = 0;
     OnEffectTimer(&g_testSpiral, TIMER_COUNTDOWN);
-    EXPECT_EQ(HostNewTargetsSent(), 0u);
+    EXPECT_EQ(g_testClock.newTargetsSent, 0u);
     g_testSpiral.countdown = INT32_MIN;
     OnEffectTimer(&g_testSpiral, TIMER_COUNTDOWN);
     EXPECT_EQ(g_testSpiral.countdown, INT32_MIN);
     OnEffectTimer(&g_testSpiral, 7);
-    EXPECT_EQ(HostNewTargetsSent(), 0u);
+    EXPECT_EQ(g_testClock.newTargetsSent, 0u);
 }
 
 class ParameterTest : public EngineTest {};
@@ -265,8 +265,8 @@ TEST_F(ParameterTest, ANewTargetIsPickedUnderTheLockAndStartsTheGlide) {
     EXPECT_EQ(draws, 3);
     EXPECT_EQ(g_testSpiral.targetCentre.x, 325 + NthRandom(34, 0) % 150);
     EXPECT_EQ(g_testSpiral.targetCentre.y, 300);
-    EXPECT_TRUE(HostTimerRunning(kTestWindow, TIMER_GLIDE));
-    EXPECT_EQ(HostTimerDue(kTestWindow, TIMER_GLIDE), 200u);
+    EXPECT_TRUE(HostTimerRunning(&g_testClock, &g_testSpiral, TIMER_GLIDE));
+    EXPECT_EQ(HostTimerDue(&g_testClock, &g_testSpiral, TIMER_GLIDE), 200u);
 }
 
 }  // namespace

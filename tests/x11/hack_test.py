@@ -14,6 +14,7 @@ import os
 import re
 import shutil
 import signal
+import socket
 import subprocess
 import sys
 import tempfile
@@ -54,6 +55,30 @@ def pattern(points, dx=0, scale=1):
 
 def share_equal(a, b):
     return sum(p == q for p, q in zip(a, b)) / len(a)
+
+
+def running(pid):
+    """Whether the process exists and has not ended (a zombie has)."""
+    try:
+        with open(f"/proc/{pid}/stat") as f:
+            return f.read().rsplit(")", 1)[1].split()[0] != "Z"
+    except FileNotFoundError:
+        return False
+
+
+def activity(pid, seconds):
+    """The processor time (in seconds) a process used over the given seconds
+    and the times it woke up from a wait."""
+    def sample():
+        with open(f"/proc/{pid}/schedstat") as f:
+            ns = int(f.read().split()[0])
+        with open(f"/proc/{pid}/status") as f:
+            wakeups = int(re.search(r"^voluntary_ctxt_switches:\s+(\d+)", f.read(), re.M).group(1))
+        return ns, wakeups
+    before = sample()
+    time.sleep(seconds)
+    after = sample()
+    return (after[0] - before[0]) / 1e9, after[1] - before[1]
 
 
 class HackTest(unittest.TestCase):
@@ -104,13 +129,18 @@ class HackTest(unittest.TestCase):
             time.sleep(0.2)
         self.fail(f"timed out waiting until {what}")
 
-    def held_window(self, kind, x, y, width, height, display):
-        """A window that the probe makes and holds for the test; its id."""
-        holder = subprocess.Popen([PROBE, kind, str(x), str(y), str(width), str(height)],
-                                  stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True,
+    def held(self, display, *args):
+        """Runs the probe with the arguments until the test ends; its first
+        line."""
+        holder = subprocess.Popen([PROBE, *map(str, args)], stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True,
                                   env={**os.environ, "DISPLAY": display})
         self.addCleanup(lambda: (holder.stdin.close(), holder.wait(timeout=30), holder.stdout.close()))
         return holder.stdout.readline().strip()
+
+    def held_window(self, kind, x, y, width, height, display, *parent):
+        """A window that the probe makes (inside parent, if given) and holds
+        for the test; its id."""
+        return self.held(display, kind, x, y, width, height, *parent)
 
     def pattern_window(self, x, y, width, height, display=None):
         """A top-level window of the test's, with the pattern as its background
@@ -177,6 +207,20 @@ class HackTest(unittest.TestCase):
                 self.wait_for(shown, f"the window shows {expected}")
                 self.ends_cleanly(hack)
 
+    def test_under_a_compositing_manager_the_start_picture_is_what_the_screen_shows(self):
+        # The compositor keeps windows' contents off the screen: the window
+        # holds its own pattern, the screen under it shows the root's,
+        # shifted by one stripe.
+        server = self.private_server()
+        display = server.display
+        probe(display, "root")
+        self.assertEqual(self.held(display, "compositor"), "ready")
+        window, points = self.pattern_window(40, 0, 320, 240, display)
+        hack = self.start("--window-id", window, *STILL, display=display, GYREL_GETIMAGE="")
+        desk = pattern(points, dx=40)
+        self.wait_for(lambda: share_equal(pixels(display, window, points), desk) > 0.95, "the window shows the screen")
+        self.ends_cleanly(hack)
+
     def test_follows_a_new_size_keeping_the_picture(self):
         window, points = self.pattern_window(0, 0, 160, 120)
         hack = self.start("--window-id", window, *STILL, GYREL_GETIMAGE="")
@@ -239,11 +283,49 @@ class HackTest(unittest.TestCase):
                         children = [int(p) for p in f.read().split()]
                     os.remove(pids)
                     time.sleep(0.5)  # for init to reap the orphans
-                    alive = [p for p in children if os.path.exists(f"/proc/{p}") and
-                             open(f"/proc/{p}/stat").read().split(")")[1].split()[0] != "Z"]
-                    self.assertEqual(alive, [], "children outlived gyrel")
+                    self.assertEqual([p for p in children if running(p)], [], "children outlived gyrel")
                 else:
                     server.process.send_signal(signal.SIGCONT)
+
+    def start_with_slow_helper(self):
+        """gyrel in a pattern window with a picture helper that ignores
+        SIGTERM and never ends; gyrel, the window, its points and the
+        helper's process id once it runs."""
+        folder = tempfile.mkdtemp()
+        self.addCleanup(shutil.rmtree, folder)
+        helper, pid_file = os.path.join(folder, "slow-getimage"), os.path.join(folder, "pid")
+        with open(helper, "w") as f:
+            f.write(f"#!/bin/sh\necho $$ > {pid_file}.new\nmv {pid_file}.new {pid_file}\ntrap '' TERM\n"
+                    "exec sleep 60\n")
+        os.chmod(helper, 0o755)
+        window, points = self.pattern_window(0, 0, 320, 240)
+        hack = self.start("--window-id", window, GYREL_GETIMAGE=helper)
+        self.wait_for(lambda: os.path.exists(pid_file), "the helper runs")
+        with open(pid_file) as f:
+            return hack, window, points, int(f.read())
+
+    def test_while_a_slow_helper_runs_it_answers_and_the_helper_ends_with_it(self):
+        # Killed outright, it takes the helper with it; its window's end
+        # ends it at once, quietly; the settings dialog's preview (a window
+        # handed over by id) waits for the helper only briefly, then turns
+        # what its window shows.
+        for case in ("killed", "window destroyed", "preview"):
+            with self.subTest(case=case):
+                hack, window, points, helper = self.start_with_slow_helper()
+                started = time.monotonic()
+                if case == "killed":
+                    hack.kill()
+                    hack.wait(timeout=10)
+                elif case == "window destroyed":
+                    probe(self.server.display, "destroy", window)
+                    self.ends_cleanly(hack, sig=None)
+                    self.assertLess(time.monotonic() - started, 2.0)
+                else:
+                    self.wait_for(lambda: share_equal(pixels(self.server.display, window, points), pattern(points))
+                                  < 0.95, "the spiral turns", seconds=5)
+                self.wait_for(lambda: not running(helper), "the helper has gone", seconds=2)
+                if case == "preview":
+                    self.ends_cleanly(hack)
 
     def test_its_own_window_shows_the_spiral_at_once_without_a_window_manager(self):
         probe(self.server.display, "root")
@@ -253,6 +335,87 @@ class HackTest(unittest.TestCase):
         hack = self.start("--window", GYREL_GETIMAGE="")
         self.wait_for(lambda: share_equal(pixels(self.server.display, "root", points), before) < 0.95,
                       "the spiral turns in the window", seconds=2.5)
+        self.ends_cleanly(hack)
+
+    def own_window(self, hack, display=None):
+        """The id of the window the hack made, found by its process id."""
+        find = lambda: subprocess.run(["xdotool", "search", "--pid", str(hack.pid)], capture_output=True, text=True,
+                                      env={**os.environ, "DISPLAY": display or self.server.display}).stdout.split()
+        self.wait_for(find, "its window is up")
+        return find()[0]
+
+    def test_it_sleeps_while_nobody_can_see_its_window_and_goes_on_after(self):
+        # Unmapped or covered, it neither draws nor wakes; seen again, the
+        # spiral turns on. The preview's window stays mapped inside a dialog
+        # that is unmapped around it.
+        display = self.server.display
+        probe(display, "root")
+        for case, pace in (("unmapped", "30000"), ("covered", "0"), ("in an unmapped parent", "30000")):
+            with self.subTest(case=case, steps_per_second=pace):
+                if case == "in an unmapped parent":
+                    parent, _ = self.pattern_window(0, 0, 400, 300)
+                    window = self.held_window("window", 20, 20, 320, 240, display, parent)
+                    hack = self.start("--window-id", window, "--steps-per-second", pace, GYREL_GETIMAGE="")
+                    unmapped = parent
+                else:
+                    hack = self.start("--window", "--steps-per-second", pace, GYREL_GETIMAGE="")
+                    window = unmapped = self.own_window(hack)
+                points = grid(320, 240)
+                picture = lambda: pixels(display, window, points)
+                first = picture()
+                self.wait_for(lambda: share_equal(picture(), first) < 0.95, "the spiral turns")
+                if case == "covered":
+                    show = ["unmap", self.held_window("window", 0, 0, *SCREEN, display)]
+                else:
+                    probe(display, "unmap", unmapped)
+                    show = ["map", unmapped]
+                time.sleep(0.5)
+                seconds, wakeups = activity(hack.pid, 2)
+                self.assertEqual(wakeups, 0, f"woke {wakeups} times while hidden")
+                self.assertLess(seconds, 0.002)
+                probe(display, *show)
+                before = picture()
+                self.wait_for(lambda: share_equal(picture(), before) < 0.95, "the spiral turns again", seconds=3)
+                self.ends_cleanly(hack)
+
+    def test_its_window_moved_out_of_a_parent_that_then_goes_keeps_drawing(self):
+        # Watching the parent, it lets go of it when the window leaves; the
+        # parent, destroyed meanwhile, answers with an error about a window
+        # that is not the hack's.
+        display = self.server.display
+        parent, _ = self.pattern_window(0, 0, 400, 300)
+        window = self.held_window("window", 20, 20, 320, 240, display, parent)
+        hack = self.start("--window-id", window, GYREL_GETIMAGE="")
+        points = grid(320, 240)
+        time.sleep(1)
+        probe(display, "move-out", window, parent)
+        before = pixels(display, window, points)
+        self.wait_for(lambda: share_equal(pixels(display, window, points), before) < 0.95, "the spiral turns on")
+        self.assertIsNone(hack.poll(), "gyrel ended")
+        self.ends_cleanly(hack)
+
+    def test_in_its_own_window_q_and_escape_end_it(self):
+        display = self.server.display
+        for key, ends in (("q", True), ("Escape", True), ("space", False)):
+            with self.subTest(key=key):
+                hack = self.start("--window", GYREL_GETIMAGE="")
+                window = self.own_window(hack)
+                subprocess.run(["xdotool", "mousemove", "--window", window, "10", "10", "key", key], check=True,
+                               timeout=30, env={**os.environ, "DISPLAY": display})
+                if ends:
+                    self.ends_cleanly(hack, sig=None)
+                else:
+                    time.sleep(1)
+                    self.assertIsNone(hack.poll())
+                    self.ends_cleanly(hack)
+
+    def test_its_own_window_names_its_process_and_machine(self):
+        hack = self.start("--window", GYREL_GETIMAGE="")
+        properties = subprocess.run(["xprop", "-id", self.own_window(hack), "_NET_WM_PID", "WM_CLIENT_MACHINE"],
+                                    capture_output=True, text=True, timeout=30,
+                                    env={**os.environ, "DISPLAY": self.server.display}).stdout
+        self.assertEqual(properties, f'_NET_WM_PID(CARDINAL) = {hack.pid}\n'
+                                     f'WM_CLIENT_MACHINE(STRING) = "{socket.gethostname()}"\n')
         self.ends_cleanly(hack)
 
     def test_windows_it_cannot_draw_on_are_refused_with_a_reason(self):

@@ -2,9 +2,6 @@
 // outside a range are brought back into it.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -70,58 +67,6 @@ TEST(HackOptions, WindowIdsBeyondThirtyTwoBitsOrZeroAreRefused) {
         EXPECT_FALSE(ParseWindowId(text, &id)) << text;
         EXPECT_EQ(id, 7u) << text;
     }
-}
-
-// The settings dialog's description of the options (x11/gyrel.xml) against
-// the table the program takes them from, option by option: the name, the
-// range and the default of each setting, and the defaults of the delay and
-// the speed.
-std::map<std::string, std::map<std::string, std::string>> XmlNumbersByOption() {
-    std::ifstream file(GYREL_XML_PATH);
-    std::stringstream text;
-    text << file.rdbuf();
-    const std::string xml = text.str();
-    std::map<std::string, std::map<std::string, std::string>> numbers;
-    for (size_t start = xml.find("<number"); start != std::string::npos; start = xml.find("<number", start)) {
-        const size_t end = xml.find("/>", start);
-        if (end == std::string::npos) break;
-        std::map<std::string, std::string> attributes;
-        // name="value" pairs, separated by white space.
-        std::istringstream body(xml.substr(start + 7, end - start - 7));
-        std::string name;
-        std::string value;
-        while (std::getline(body >> std::ws, name, '=') && body.get() == '"' && std::getline(body, value, '"')) {
-            attributes[name] = value;
-        }
-        numbers[attributes["arg"]] = attributes;
-        start = end;
-    }
-    return numbers;
-}
-
-TEST(HackOptions, TheSettingsDialogsDescriptionMatchesTheTable) {
-    auto numbers = XmlNumbersByOption();
-    ASSERT_FALSE(numbers.empty()) << GYREL_XML_PATH;
-    const std::vector<std::string> names = {"max-bk-colour", "col-change-per", "delta-theta",
-                                            "gradient",      "randomness",     "resolution"};
-    for (int row = 0; row < kSettingsRows; ++row) {
-        const SettingDefinition& definition = kSettingDefinitions[row];
-        const std::string option = SettingOptionName(row);
-        SCOPED_TRACE(option);
-        EXPECT_EQ(option, names[row]);
-        ASSERT_EQ(numbers.count("--" + option + " %"), 1u);
-        auto& number = numbers["--" + option + " %"];
-        EXPECT_EQ(number["low"], std::to_string(definition.minimum));
-        EXPECT_EQ(number["high"], std::to_string(definition.maximum));
-        EXPECT_EQ(number["default"], std::to_string(definition.defaultValue));
-        EXPECT_NE(HackUsage().find("--" + option + " N"), std::string::npos);
-        EXPECT_NE(HackUsage().find(std::to_string(definition.minimum) + ".." + std::to_string(definition.maximum) +
-                                   " (" + std::to_string(definition.defaultValue) + ")"),
-                  std::string::npos);
-    }
-    EXPECT_EQ(numbers["--delay %"]["default"], std::to_string(kDefaultDelayMicroseconds));
-    EXPECT_EQ(numbers["--steps-per-second %"]["default"], std::to_string(kStepsPerSecondDefault));
-    EXPECT_EQ(numbers.size(), static_cast<size_t>(kSettingsRows + 2)) << "an option the table does not know";
 }
 
 }  // namespace

@@ -11,7 +11,6 @@
 
 #include "effect/soft_surface.h"
 #include "x11/pixel_format.h"
-#include "x11/surface_resize.h"
 
 namespace {
 
@@ -77,16 +76,6 @@ TEST(PixelFormat, RowsAreConvertedWithoutPerPixelCalls) {
             }
         }
     }
-}
-
-TEST(SurfaceResize, AShrunkSurfaceHoldsMemoryForItsNewSizeOnly) {
-    SoftSurface surface{};
-    SoftSurfaceInit(&surface, 16, 16);
-    ResizeKeepingPicture(&surface, 4000, 4000);
-    ResizeKeepingPicture(&surface, 1, 1);
-    const size_t bytes = surface.pixels.capacity() * sizeof(uint32_t) + surface.scratch.capacity() * sizeof(uint32_t) +
-                         surface.columnSources.capacity() * sizeof(int64_t);
-    EXPECT_LE(bytes, 64u);
 }
 
 }  // namespace

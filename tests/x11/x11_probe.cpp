@@ -2,10 +2,12 @@
 // pattern where a test wants it and reads pixels back from the server, so
 // that the Python tests need no X binding of their own.
 //
-//   gyrel-x11-probe window X Y W H   a window with the pattern as its
+//   gyrel-x11-probe window X Y W H [PARENT]
+//                                    a window with the pattern as its
 //                                    background (the server repaints it on
-//                                    every exposure); prints its id, then
-//                                    holds it until standard input closes
+//                                    every exposure), top-level or inside
+//                                    PARENT; prints its id, then holds it
+//                                    until standard input closes
 //   gyrel-x11-probe inputonly X Y W H  the same for an InputOnly window,
 //                                    which nothing can be drawn on
 //   gyrel-x11-probe root             the pattern as the root's background
@@ -15,11 +17,20 @@
 //   gyrel-x11-probe pattern X Y...   what the pattern holds there
 //   gyrel-x11-probe resize ID W H    gives a window a new size
 //   gyrel-x11-probe destroy ID       destroys a window (exit 1 if gone)
+//   gyrel-x11-probe map ID, unmap ID maps or unmaps a window
+//   gyrel-x11-probe move-out ID PARENT  moves a window from inside PARENT to
+//                                    the root and destroys PARENT, in one go
+//   gyrel-x11-probe compositor       plays a compositing manager that shows
+//                                    nothing: owns the screen's _NET_WM_CM_S
+//                                    selection and keeps every top-level
+//                                    window's picture off the screen, until
+//                                    standard input closes
 //
 // The pattern: vertical stripes 40 pixels wide cycling through eight
 // colours, every second band of 40 rows shifted by one stripe.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xcomposite.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -109,8 +120,8 @@ Pixmap PatternPixmap(Display* display, Drawable on, int width, int height) {
 long Number(const char* text) { return std::strtol(text, nullptr, 0); }
 
 int Usage() {
-    std::fputs("usage: gyrel-x11-probe window X Y W H | inputonly X Y W H | root | pixels ID X Y... | "
-               "pattern X Y... | resize ID W H | destroy ID\n",
+    std::fputs("usage: gyrel-x11-probe window X Y W H [PARENT] | inputonly X Y W H | root | pixels ID X Y... | "
+               "pattern X Y... | resize ID W H | destroy ID | map ID | unmap ID | move-out ID PARENT | compositor\n",
                stderr);
     return 2;
 }
@@ -137,7 +148,8 @@ int main(int argc, char** argv) {
     const Window root = RootWindow(display, screen);
 
     const bool inputOnly = command == "inputonly";
-    if ((command == "window" || inputOnly) && argc == 6) {
+    if ((command == "window" && (argc == 6 || argc == 7)) || (inputOnly && argc == 6)) {
+        const Window parent = argc == 7 ? static_cast<Window>(Number(argv[6])) : root;
         const int width = static_cast<int>(Number(argv[4]));
         const int height = static_cast<int>(Number(argv[5]));
         XSetWindowAttributes attributes{};
@@ -147,7 +159,7 @@ int main(int argc, char** argv) {
             attributes.background_pixmap = PatternPixmap(display, root, width, height);
             mask |= CWBackPixmap;
         }
-        Window window = XCreateWindow(display, root, static_cast<int>(Number(argv[2])),
+        Window window = XCreateWindow(display, parent, static_cast<int>(Number(argv[2])),
                                       static_cast<int>(Number(argv[3])), width, height, 0,
                                       inputOnly ? 0 : CopyFromParent, inputOnly ? InputOnly : InputOutput,
                                       CopyFromParent, mask, &attributes);
@@ -161,6 +173,20 @@ int main(int argc, char** argv) {
             while (event.type != Expose);
         }
         std::printf("0x%lx\n", window);
+        std::fflush(stdout);
+        char buffer[64];
+        while (std::fgets(buffer, sizeof buffer, stdin) != nullptr) {
+        }
+        return 0;
+    }
+    if (command == "compositor" && argc == 2) {
+        const std::string selection = "_NET_WM_CM_S" + std::to_string(screen);
+        XSetSelectionOwner(display, XInternAtom(display, selection.c_str(), False),
+                           XCreateSimpleWindow(display, root, 0, 0, 1, 1, 0, 0, 0), CurrentTime);
+        XCompositeRedirectSubwindows(display, root, CompositeRedirectManual);
+        XSync(display, False);
+        if (g_xError) return 1;
+        std::printf("ready\n");
         std::fflush(stdout);
         char buffer[64];
         while (std::fgets(buffer, sizeof buffer, stdin) != nullptr) {
@@ -200,6 +226,22 @@ int main(int argc, char** argv) {
     if (command == "resize" && argc == 5) {
         XResizeWindow(display, static_cast<Window>(Number(argv[2])), static_cast<unsigned>(Number(argv[3])),
                       static_cast<unsigned>(Number(argv[4])));
+        XSync(display, False);
+        return g_xError ? 1 : 0;
+    }
+    if ((command == "map" || command == "unmap") && argc == 3) {
+        const Window window = static_cast<Window>(Number(argv[2]));
+        if (command == "map") {
+            XMapWindow(display, window);
+        } else {
+            XUnmapWindow(display, window);
+        }
+        XSync(display, False);
+        return g_xError ? 1 : 0;
+    }
+    if (command == "move-out" && argc == 4) {
+        XReparentWindow(display, static_cast<Window>(Number(argv[2])), root, 0, 0);
+        XDestroyWindow(display, static_cast<Window>(Number(argv[3])));
         XSync(display, False);
         return g_xError ? 1 : 0;
     }

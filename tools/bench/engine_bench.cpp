@@ -12,9 +12,9 @@
 #include <cstdlib>
 #include <vector>
 
-#include "effect/effect_platform_host.h"
 #include "effect/random.h"
 #include "effect/settings.h"
+#include "effect/soft_run.h"
 #include "effect/soft_surface.h"
 #include "effect/spiral.h"
 #include "tools/bench/allocation_count.h"
@@ -33,22 +33,15 @@ void Paint(SoftSurface* s) {
     }
 }
 
-// The benchmark's one spiral.
-SpiralState g_benchSpiral;
-
-void Start(SoftSurface* surface, const DrawOps* ops) {
-    static DrawLock* const lock = CreateDrawLock();  // for the whole run
-    if (lock == nullptr) std::abort();
-    g_benchSpiral = SpiralState{};
+// Starts the run's spiral, default settings and a fixed seed, on the test
+// picture painted over its surface (already sized).
+void Start(SoftRun* run) {
+    SpiralSettings settings{};
     for (int row = 0; row < kSettingsRows; ++row) {
-        ApplyDialogValue(&g_benchSpiral.settings, row, kSettingDefinitions[row].defaultValue);
+        ApplyDialogValue(&settings, row, kSettingDefinitions[row].defaultValue);
     }
-    g_benchSpiral.random.seed(1996);
-    g_benchSpiral.lock = lock;
-    HostTimersReset();
-    Paint(surface);
-    static int window;
-    SpiralCreate(&g_benchSpiral, &window, SoftSurfaceContext(surface), ops);
+    Paint(&run->surface);
+    if (!SoftRunStart(run, settings, 1996)) std::abort();
 }
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
@@ -123,13 +116,13 @@ private:
 // How many pixels the spiral's floods cover: its feed region, filled once on
 // a surface of the same size.
 int64_t FloodedPixels(int32_t width, int32_t height) {
-    SoftSurface surface;
-    SoftSurfaceInit(&surface, width, height);
-    Start(&surface, &kSoftDrawOps);
-    kSoftDrawOps.fillRegion(&surface, g_benchSpiral.feedRegion, kSoftDrawOps.createSolidBrush(1));
-    SpiralRelease(&g_benchSpiral);
+    SoftRun run;
+    SoftSurfaceInit(&run.surface, width, height);
+    Start(&run);
+    kSoftDrawOps.fillRegion(&run.surface, run.spiral.feedRegion, kSoftDrawOps.createSolidBrush(1));
+    SoftRunEnd(&run);
     int64_t flooded = 0;
-    for (uint32_t pixel : surface.pixels) flooded += pixel == 1 ? 1 : 0;
+    for (uint32_t pixel : run.surface.pixels) flooded += pixel == 1 ? 1 : 0;
     return flooded;
 }
 
@@ -141,14 +134,14 @@ int64_t FloodedPixels(int32_t width, int32_t height) {
 constexpr int kCallsPerSlice = 50;
 
 void Measure(int32_t width, int32_t height, int calls) {
-    SoftSurface surface;
-    SoftSurfaceInit(&surface, width, height);
     const int64_t flooded = FloodedPixels(width, height);
     ReferenceLoop reference(width, height, flooded);
-    const int64_t sliceSteps = int64_t{kCallsPerSlice} * 1000;
+    const int64_t sliceSteps = int64_t{kCallsPerSlice} * kStepsPerDrawCall;
     // The engine as it runs: a warm-up call, and a slice of the reference.
-    Start(&surface, &kSoftDrawOps);
-    DrawSpiral(&g_benchSpiral);
+    SoftRun run;
+    SoftSurfaceInit(&run.surface, width, height);
+    Start(&run);
+    SoftRunDraw(&run);
     reference.Run(sliceSteps);
 
     const int slices = std::max(1, calls / kCallsPerSlice);
@@ -165,7 +158,7 @@ void Measure(int32_t width, int32_t height, int calls) {
                 // Every allocation made during the engine's calls is counted.
                 const unsigned long long callsBefore = AllocationCalls();
                 const unsigned long long bytesBefore = AllocatedBytes();
-                for (int i = 0; i < kCallsPerSlice; ++i) DrawSpiral(&g_benchSpiral);
+                for (int i = 0; i < kCallsPerSlice; ++i) SoftRunDraw(&run);
                 engineTime = Seconds(Clock::now() - start);
                 allocations += AllocationCalls() - callsBefore;
                 bytes += AllocatedBytes() - bytesBefore;
@@ -178,7 +171,7 @@ void Measure(int32_t width, int32_t height, int calls) {
         referenceSeconds += referenceTime;
         ratios.push_back(referenceTime / engineTime);
     }
-    SpiralRelease(&g_benchSpiral);
+    SoftRunEnd(&run);
     std::nth_element(ratios.begin(), ratios.begin() + ratios.size() / 2, ratios.end());
     const double steps = static_cast<double>(slices) * sliceSteps;
     if (reference.Digest() == 0x12345678u) std::printf(" ");

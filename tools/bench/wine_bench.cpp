@@ -30,6 +30,7 @@
 #include "effect/spiral_window.h"
 #include "framework/host.h"
 #include "framework/saver_main.h"
+#include "tools/bench/module_process.h"
 
 namespace {
 
@@ -50,9 +51,10 @@ HANDLE StartAndNoteWorker(LPTHREAD_START_ROUTINE routine, LPVOID parameter) {
 std::vector<Copy> g_recorded;
 size_t g_recordLimit = 0;
 
-void CountedDraw(HWND window) {
-    DrawSpiralInWindow(window);
+bool CountedDraw(HWND window) {
+    const bool drew = DrawSpiralInWindow(window);
     ++g_drawCalls;
+    return drew;
 }
 
 // The GDI operations with the block copies recorded on the way through.
@@ -205,16 +207,9 @@ std::vector<Copy> RecordCopies(HWND window, size_t count) {
     return g_recorded;
 }
 
-void PeakMemoryOfTheSaver(const std::string& module) {
-    std::string commandLine = "\"" + module + "\" /s";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
+void PeakMemoryOfTheSaver() {
     PROCESS_INFORMATION info{};
-    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &info)) {
-        std::printf("saver    could not start %s\n", module.c_str());
-        return;
-    }
+    if (!StartModule("/s", &info)) return;
     WaitForInputIdle(info.hProcess, 10000);
     Sleep(3000);
     PROCESS_MEMORY_COUNTERS counters{};
@@ -223,9 +218,7 @@ void PeakMemoryOfTheSaver(const std::string& module) {
     std::printf("saver    peak working set %.1f MiB, peak private bytes %.1f MiB (after 3 s)\n",
                 counters.PeakWorkingSetSize / 1048576.0, counters.PeakPagefileUsage / 1048576.0);
     TerminateProcess(info.hProcess, 0);
-    WaitForSingleObject(info.hProcess, 5000);
-    CloseHandle(info.hProcess);
-    CloseHandle(info.hThread);
+    EndModule(&info, 5000);
 }
 
 // Runs body, or ends the benchmark as a failure, saying what it was waiting
@@ -244,13 +237,6 @@ void WithLimit(const char* what, double limitSeconds, const std::function<void()
     CloseHandle(done);
 }
 
-std::string ModuleBesideUs() {
-    char path[MAX_PATH * 4];
-    DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string own(path, length);
-    return own.substr(0, own.find_last_of("\\/") + 1) + "Gyrel.scr";
-}
-
 // The round trip of a control message to a preview process that draws, as
 // the settings sheet sends them: each send timed alone, 1000 of them.
 void ControlRoundTrip(int32_t stepsPerSecond) {
@@ -259,16 +245,8 @@ void ControlRoundTrip(int32_t stepsPerSecond) {
     std::snprintf(budget, sizeof budget, "%d", static_cast<int>(stepsPerSecond));
     WritePrivateProfileStringA("Screen Saver.Gyrel", "StepsPerSecond", budget, "CONTROL.INI");
     HWND parent = MakeWindow("round trip parent", WS_POPUP, 0, 400, 300);
-    std::string commandLine =
-        "\"" + ModuleBesideUs() + "\" /p " + std::to_string(reinterpret_cast<UINT_PTR>(parent));
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &info)) {
-        std::printf("round trip: could not start the preview\n");
-        return;
-    }
+    if (!StartModule("/p " + std::to_string(reinterpret_cast<UINT_PTR>(parent)), &info)) return;
     HWND preview = nullptr;
     for (DWORD start = GetTickCount(); preview == nullptr && GetTickCount() - start < 15000;) {
         MSG msg;
@@ -300,9 +278,7 @@ void ControlRoundTrip(int32_t stepsPerSecond) {
         }
     }
     DestroyWindow(parent);
-    if (WaitForSingleObject(info.hProcess, 10000) != WAIT_OBJECT_0) TerminateProcess(info.hProcess, 1);
-    CloseHandle(info.hProcess);
-    CloseHandle(info.hThread);
+    EndModule(&info, 10000);
     WritePrivateProfileStringA("Screen Saver.Gyrel", "StepsPerSecond", nullptr, "CONTROL.INI");
     if (ms.empty() || bare.empty()) {
         std::printf("round trip: no preview window\n");
@@ -450,6 +426,6 @@ int main(int argc, char** argv) {
     for (int32_t budget : {0, kStepsPerSecondDefault}) {
         WithLimit("a preview's replies", 120, [budget] { ControlRoundTrip(budget); });
     }
-    WithLimit("the saver's memory figures", 60, [] { PeakMemoryOfTheSaver(ModuleBesideUs()); });
+    WithLimit("the saver's memory figures", 60, [] { PeakMemoryOfTheSaver(); });
     return 0;
 }

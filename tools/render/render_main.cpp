@@ -1,8 +1,8 @@
 // gyrel-render: runs the spiral engine on the software surface and writes
 // what it draws as PNG frames and an animated GIF.
 //
-// The run itself, with its simulated clock, is render_run's, which the web
-// page's still frames share.
+// The run itself is the engine's (effect/soft_run), on a simulated machine's
+// clock, as the web page's still frames run it.
 #include <unistd.h>
 
 #include <cerrno>
@@ -14,11 +14,11 @@
 #include <string>
 #include <vector>
 
+#include "effect/builtin_picture.h"
 #include "effect/settings.h"
+#include "effect/soft_run.h"
 #include "effect/soft_surface.h"
-#include "tools/render/builtin_picture.h"
 #include "tools/render/image_files.h"
-#include "tools/render/render_run.h"
 
 namespace {
 
@@ -162,8 +162,10 @@ int main(int argc, char** argv) {
 
 namespace {
 
-int Render(int argc, char** argv) {
-    Options options;
+// Reads the command line into options: -1 to go on, or the exit code to end
+// with (after the help text or a usage error).
+int ReadOptions(int argc, char** argv, Options* out) {
+    Options& options = *out;
     for (int row = 0; row < kSettingsRows; ++row) {
         ApplyDialogValue(&options.settings, row, kSettingDefinitions[row].defaultValue);
     }
@@ -178,13 +180,13 @@ int Render(int argc, char** argv) {
             name = name.substr(0, equals);
             hasValue = true;
         }
-        auto take = [&](std::string* out) {
+        auto take = [&](std::string* taken) {
             if (hasValue) {
-                *out = value;
+                *taken = value;
                 return true;
             }
             if (i + 1 >= args.size()) return false;
-            *out = args[++i];
+            *taken = args[++i];
             return true;
         };
         std::string text;
@@ -242,49 +244,56 @@ int Render(int argc, char** argv) {
     if (options.gif.empty() && options.pngDir.empty()) {
         return Usage("nothing to write: give --gif FILE, --png-dir DIR or both");
     }
+    return -1;
+}
 
+// Puts the start picture on the surface, sized as the options say (the
+// input's size, or 800 by 600, when they give none): -1 to go on, or the
+// exit code.
+int LoadStartPicture(Options* options, SoftSurface* surface) {
     Picture input;
-    if (!options.input.empty()) {
-        std::FILE* probe = std::fopen(options.input.c_str(), "rb");
+    if (!options->input.empty()) {
+        std::FILE* probe = std::fopen(options->input.c_str(), "rb");
         if (probe == nullptr) {
-            return Fail("cannot open '" + options.input + "': " + std::strerror(errno));
+            return Fail("cannot open '" + options->input + "': " + std::strerror(errno));
         }
         std::fclose(probe);
         std::string error;
-        if (!ReadPng(options.input, &input, &error)) {
-            return Fail("cannot read '" + options.input + "' as a PNG: " + error);
+        if (!ReadPng(options->input, &input, &error)) {
+            return Fail("cannot read '" + options->input + "' as a PNG: " + error);
         }
-        if (options.width == 0) {
-            options.width = input.width;
-            options.height = input.height;
+        if (options->width == 0) {
+            options->width = input.width;
+            options->height = input.height;
         }
     }
-    if (options.width == 0) {
-        options.width = LOGICAL_WIDTH;
-        options.height = LOGICAL_HEIGHT;
+    if (options->width == 0) {
+        options->width = LOGICAL_WIDTH;
+        options->height = LOGICAL_HEIGHT;
     }
-
-    static SoftSurface surface;
-    SoftSurfaceInit(&surface, options.width, options.height);
+    SoftSurfaceInit(surface, options->width, options->height);
     if (input.pixels.empty()) {
-        PaintBuiltinPicture(surface.width, surface.height, &surface.pixels);
+        PaintBuiltinPicture(surface->width, surface->height, &surface->pixels);
     } else {
-        Scale(input, &surface);
+        Scale(input, surface);
     }
+    return -1;
+}
 
+// Runs the spiral on the run's picture for the options' simulated time,
+// writing the frames as it goes.
+int RunAndWrite(const Options& options, SoftRun* run) {
+    const SoftSurface& surface = run->surface;
     GifWriter* gif = nullptr;
     std::string error;
     if (!options.gif.empty()) {
         gif = GifOpen(options.gif, surface.width, surface.height, options.gifDelay, &error);
         if (gif == nullptr) return Fail("cannot write '" + options.gif + "': " + error);
     }
-
-    static RenderRun run;
-    if (!RenderRunStart(&run, &surface, options.settings, options.seed, options.rate, options.seconds)) {
-        return Fail("not enough memory for the spiral");
-    }
-    const int64_t calls = run.calls;
-    Progress progress(options.quiet, calls * 1000);
+    if (!SoftRunStart(run, options.settings, options.seed)) return Fail("not enough memory for the spiral");
+    const int64_t calls = SimulatedDrawCalls(options.seconds, options.rate);
+    const double msPerCall = SimulatedMsPerCall(options.rate);
+    Progress progress(options.quiet, calls * kStepsPerDrawCall);
     int64_t framesWritten = 0;
 
     // Writes the surface as the next frame; false, with a message, when a
@@ -309,20 +318,31 @@ int Render(int argc, char** argv) {
 
     bool ok = writeFrame();
     for (int64_t call = 1; ok && call <= calls; ++call) {
-        RenderRunCall(&run);
+        SoftRunDraw(run);
+        SoftRunMoveClock(run, msPerCall);
         // Frame k of the rest is due after k / (frames - 1) of the calls.
         while (ok && options.frames > 1 && framesWritten < options.frames &&
                call * (options.frames - 1) >= framesWritten * calls) {
             ok = writeFrame();
         }
-        progress.Show(call * 1000, framesWritten, options.frames);
+        progress.Show(call * kStepsPerDrawCall, framesWritten, options.frames);
     }
-    RenderRunEnd(&run);
+    SoftRunEnd(run);
     if (gif != nullptr && !GifClose(gif, &error) && ok) {
         ok = false;
         Fail("cannot write '" + options.gif + "': " + error);
     }
     return ok ? 0 : 1;
+}
+
+int Render(int argc, char** argv) {
+    Options options;
+    int code = ReadOptions(argc, argv, &options);
+    if (code >= 0) return code;
+    SoftRun run;
+    code = LoadStartPicture(&options, &run.surface);
+    if (code >= 0) return code;
+    return RunAndWrite(options, &run);
 }
 
 }  // namespace

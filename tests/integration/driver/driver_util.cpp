@@ -1,4 +1,5 @@
 #include "tests/integration/driver/driver_util.h"
+#include "tools/bench/module_process.h"
 
 #include "tests/integration/doubles/double_control.h"
 
@@ -342,25 +343,8 @@ std::vector<DWORD> ProcessesNamed(const std::string& fileName) {
 namespace driver {
 
 std::vector<std::pair<DWORD, double>> ThreadCpuTimes(DWORD processId) {
-    std::vector<std::pair<DWORD, double>> times;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return times;
-    THREADENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
-        if (entry.th32OwnerProcessID != processId) continue;
-        HANDLE thread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, entry.th32ThreadID);
-        if (thread == nullptr) continue;
-        FILETIME created, exited, kernel, user;
-        if (GetThreadTimes(thread, &created, &exited, &kernel, &user)) {
-            auto ms = [](const FILETIME& t) {
-                return ((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e4;
-            };
-            times.emplace_back(entry.th32ThreadID, ms(kernel) + ms(user));
-        }
-        CloseHandle(thread);
-    }
-    CloseHandle(snapshot);
+    std::vector<std::pair<DWORD, double>> times = ProcessThreadSeconds(processId);
+    for (auto& time : times) time.second *= 1000;
     return times;
 }
 

@@ -57,12 +57,13 @@ LRESULT CALLBACK RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM 
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-void TestDraw(HWND) {
+bool TestDraw(HWND) {
     g_drawInProgress = true;
     if (g_drawGate != nullptr) WaitForSingleObject(g_drawGate, 10000);
     Sleep(1);
     g_drawCalls++;
     g_drawInProgress = false;
+    return true;
 }
 
 HANDLE FailingWorkerStart(LPTHREAD_START_ROUTINE, LPVOID) {
@@ -237,6 +238,27 @@ TEST_F(HostFramework, WithoutDrawCallbackTheWindowShowsAndCloses) {
     EXPECT_EQ(result, 0);
     EXPECT_TRUE(visible);
     EXPECT_EQ(g_drawCalls.load(), 0);
+}
+
+// A draw callback with nothing left to draw in (its window went behind the
+// host's back) is not called again: the worker waits for the stop.
+bool NothingToDrawIn(HWND) {
+    g_drawCalls++;
+    return false;
+}
+
+TEST_F(HostFramework, AWorkerWithNothingToDrawInWaitsForTheStop) {
+    description_.drawCallback = NothingToDrawIn;
+    Describe();
+    int calls = -1;
+    int result = RunWithScript(HostKind::Preview, [&calls] {
+        WaitUntil([] { return g_drawCalls.load() > 0; });
+        Sleep(300);
+        calls = g_drawCalls.load();
+        PostMessageA(HostWindow, WM_CLOSE, 0, 0);
+    });
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(calls, 1);
 }
 
 TEST_F(HostFramework, WithoutWindowProcedureTheDefaultProcedureCloses) {

@@ -106,6 +106,30 @@ TEST_F(PreviewProcess, DestroyingTheParentEndsItWithZero) {
     EXPECT_EQ(process_.ExitCode(), 0u);
 }
 
+// Checked once a second, as the parent is: hidden or minimised, the preview
+// pauses; shown again, it draws again.
+TEST_F(PreviewProcess, DrawsOnlyWhileItCanBeSeen) {
+    const struct {
+        const char* what;
+        int show;
+        bool drawing;
+    } script[] = {
+        {"hidden", SW_HIDE, false},
+        {"shown", SW_SHOW, true},
+        {"minimised", SW_MINIMIZE, false},
+        {"restored", SW_RESTORE, true},
+    };
+    for (const auto& s : script) {
+        ShowWindow(parent_, s.show);
+        driver::PumpMessagesFor(1500);
+        if (s.drawing) {
+            EXPECT_GT(WorkerCpu(), kDrawingMs) << s.what;
+        } else {
+            EXPECT_LT(WorkerCpu(), kFrozenMs) << s.what;
+        }
+    }
+}
+
 TEST_F(PreviewProcess, AWorkerSuspendedTwiceStillStops) {
     EXPECT_EQ(Send(preview_, WM_SPIRAL_SUSPEND), 0);
     EXPECT_EQ(Send(preview_, WM_SPIRAL_SUSPEND), 1);

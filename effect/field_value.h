@@ -1,4 +1,5 @@
-// What the text of one of the Options page's number fields asks for.
+// What the text of one of the Options page's number fields asks for: the
+// decision the settings sheet and the web page's fields both make.
 //
 // The page reads at most nine characters of a field after every change. A
 // number is taken from the start of the text as "%d" would take it; what

@@ -1,4 +1,4 @@
-#include "config/field_value.h"
+#include "effect/field_value.h"
 
 #include "base/int_scan.h"
 

@@ -1,4 +1,4 @@
-// The picture the renderer starts from when it is given none: a small
+// The picture a run starts from when it is given none: a small
 // desktop of its own, colourful enough that the spiral's drag shows.
 #pragma once
 

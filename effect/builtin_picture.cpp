@@ -1,4 +1,4 @@
-#include "tools/render/builtin_picture.h"
+#include "effect/builtin_picture.h"
 
 #include <cmath>
 
