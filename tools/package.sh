@@ -186,12 +186,16 @@ dpkg-deb --root-owner-group -Zxz --build "$ROOT" "$DEB" >/dev/null
 owners() {  # files...
     found=""
     for file in "$@"; do
+        plain=$(realpath -s "$file")
         real=$(readlink -f "$file")
-        # With /usr merged a package may own the file under / instead.
-        owner=$(dpkg-query -S "$real" 2>/dev/null || dpkg-query -S "${real#/usr}" 2>/dev/null) || {
+        # Both a link's package (libX11.so is libx11-dev's) and its
+        # target's; with /usr merged a package may own a file under /.
+        owner=$( (dpkg-query -S "$plain" "$real" 2>/dev/null; dpkg-query -S "${real#/usr}" 2>/dev/null) |
+            grep -v '^diversion by ' || true)
+        if [ -z "$owner" ]; then
             echo "package: no Debian package owns $file" >&2
             exit 1
-        }
+        fi
         found="$found$owner
 "
     done
@@ -214,11 +218,18 @@ windows_packages=$(owners "$(command -v i686-w64-mingw32-gcc-posix)" "$(command 
     /usr/i686-w64-mingw32/include/windows.h /usr/x86_64-w64-mingw32/include/windows.h \
     "$(command -v makensis)" /usr/share/nsis/Stubs/lzma_solid-x86-unicode \
     /usr/share/nsis/Plugins/x86-unicode/System.dll /usr/share/nsis/Include/MUI2.nsh)
+# Each library the hack links, as the linker found it (libX11.so, from the
+# -dev package) and as it runs (libX11.so.6).
+hack_libraries() {
+    for library in $(readelf -d "$TREES/host/gyrel" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'); do
+        c++ -print-file-name="$library"
+        c++ -print-file-name="${library%%.so*}.so"
+    done
+}
+# shellcheck disable=SC2046
 hack_packages=$(owners "$(command -v c++)" "$(c++ -print-prog-name=cc1plus)" "$(command -v ld)" \
     "$(command -v objcopy)" "/usr/include/c++/$(c++ -dumpversion)/vector" "$(c++ -print-libgcc-file-name)" \
-    "$(c++ -print-file-name=libstdc++.so)" "$(c++ -print-file-name=libc.so.6)" \
-    "$(c++ -print-file-name=libc_nonshared.a)" "$(c++ -print-file-name=libX11.so)" \
-    "$(c++ -print-file-name=libXext.so)" /usr/include/X11/Xlib.h /usr/include/X11/extensions/XShm.h \
+    "$(c++ -print-file-name=libc_nonshared.a)" $(hack_libraries) \
     "$(command -v dpkg-deb)" "$(command -v dpkg-shlibdeps)" "$(command -v gzip)" \
     "$(c++ -print-file-name=liblzma.so.5)")
 common_packages=$(owners "$(command -v cmake)" "$(command -v make)" "$(command -v python3)" \
