@@ -8,10 +8,12 @@
 # targets, and for the X11 hack Xlib with its extensions library,
 # XScreenSaver (the daemon and its image helper) and xrestop; gdb, with
 # which a hack test stops the hack at a chosen call; for the packages NSIS,
-# Debian's packaging tools and lintian, and chattr (e2fsprogs) for the
-# installer's failed-write test; and for the web page clang's WebAssembly
-# target (lld, wasi-libc, libc++ for wasm32) with Chromium for its tests;
-# and clang-format, which holds the code to the project's format.
+# Debian's packaging tools and lintian, osslsigncode for Authenticode
+# signatures and openssl for the signing test's throw-away certificate,
+# man-db (man -w) for the manual page's references, and chattr (e2fsprogs)
+# for the installer's failed-write test; for the web page clang's
+# WebAssembly target (lld, wasi-libc, libc++ for wasm32) with Chromium for
+# its tests; and clang-format, which holds the code to the project's format.
 # Safe to run again: when every package is present it only checks and exits.
 set -eu
 
@@ -22,7 +24,7 @@ xvfb xserver-xephyr x11-utils xdotool imagemagick \
 libgtest-dev googletest libpng-dev libgif-dev \
 clang libclang-rt-14-dev llvm-14 \
 libx11-dev libxext-dev libxcomposite-dev xscreensaver xscreensaver-data xrestop gdb \
-nsis dpkg-dev lintian e2fsprogs \
+nsis dpkg-dev lintian osslsigncode openssl man-db e2fsprogs \
 clang-14 lld-14 wasi-libc libc++-14-dev-wasm32 libc++abi-14-dev-wasm32 \
 libclang-rt-14-dev-wasm32 chromium clang-format-14"
 

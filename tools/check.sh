@@ -4,7 +4,7 @@
 # of the fuzz targets, then the real module under Wine (32-bit in full, 64-bit smoke tests) inside a
 # private Wine session, and the saver on two monitors in a second session
 # that offers them; then the packages: the .deb, the installer under Wine,
-# and a second build that must match.
+# a signed build, and a second build that must match.
 set -eu
 cd "$(dirname "$0")/.."
 sh tools/bootstrap.sh
@@ -23,5 +23,6 @@ python3 tools/wine_session.py --monitors 2 -- \
 sh tools/package.sh
 python3 tests/package/deb_test.py build/dist
 python3 tools/wine_session.py -- python3 tests/package/installer_test.py build/dist
+python3 tools/wine_session.py -- python3 tests/package/signing_test.py build/dist
 python3 tests/package/reproducible_test.py build/dist
 echo "check: all tests passed"

@@ -7,8 +7,10 @@ lintian finds neither errors nor warnings; the control file's Depends come
 from the binary and XScreenSaver is recommended; installed with dpkg into a
 throw-away root, the program answers --help and --version, its settings
 description lies where XScreenSaver's settings dialog reads them and ends
-with the author and year, the manual page is complete; dpkg -r removes every
-file again.
+with the author and year, the manual page is gyrel's, complete, and every
+page it refers to resolves with man -w; README.Debian gives the line that
+puts Gyrel in XScreenSaver's list, as README.md does; the maintainer's
+address is one, named by README.md; dpkg -r removes every file again.
 """
 import glob
 import gzip
@@ -26,6 +28,9 @@ HACK = "usr/libexec/xscreensaver/gyrel"
 XML = "usr/share/xscreensaver/config/gyrel.xml"
 MAN = "usr/share/man/man6/gyrel.6x.gz"
 COPYRIGHT = "usr/share/doc/gyrel/copyright"
+README_DEBIAN = "usr/share/doc/gyrel/README.Debian"
+CHANGELOG = "usr/share/doc/gyrel/changelog.gz"
+README = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "README.md")
 
 
 def package():
@@ -113,7 +118,50 @@ class DebTest(unittest.TestCase):
             self.assertRegex(page, rf"(?m)^\.SH \"?{section}\"?$")
         for option in re.findall(r"^  (--[a-z-]+)", help_text.stdout, re.M):
             self.assertIn(option.replace("-", r"\-"), page, f"the manual page lacks {option}")
-        self.assertIn("Expat", open(self.path(COPYRIGHT)).read())
+        with open(self.path(COPYRIGHT)) as f:
+            self.assertIn("Expat", f.read())
+
+    def test_manual_page_title_and_references(self):
+        self.install()
+        with open(self.path(MAN), "rb") as f:
+            page = gzip.decompress(f.read()).decode()
+        with self.subTest("title"):
+            self.assertTrue(re.match(r'\.TH gyrel 6x "', page), page.splitlines()[0])
+        references = re.findall(r"(?m)^\.BR ([\w\\-]+) \((\w+)\)", page)
+        see_also = page[page.index(".SH SEE ALSO"):]
+        self.assertTrue(references and re.search(r"\.BR", see_also))
+        for name, section in references:
+            name = name.replace("\\-", "-")
+            with self.subTest(f"{name}({section})"):
+                result = run("man", "-w", section, name)
+                self.assertEqual(result.returncode, 0, result.stderr)
+
+    def test_readme_debian_says_how_to_add_gyrel_to_the_list(self):
+        self.install()
+        line = re.compile(r'(?m)^ *"Gyrel" +gyrel .*\\n\\$')
+        with open(self.path(README_DEBIAN)) as f:
+            text = f.read()
+        with open(README) as f:
+            readme = f.read()
+        self.assertIn("~/.xscreensaver", text)
+        self.assertIn("programs:", text)
+        self.assertEqual(line.findall(text), line.findall(readme))
+        self.assertEqual(len(line.findall(text)), 1)
+        self.assertEqual(os.stat(self.path(README_DEBIAN)).st_mode & 0o777, 0o644)
+
+    def test_one_maintainer_address_named_by_the_readme(self):
+        self.install()
+        maintainer = run("dpkg-deb", "-f", self.deb, "Maintainer").stdout.strip()
+        with open(self.path(COPYRIGHT)) as f:
+            contact = re.search(r"(?m)^Upstream-Contact: (.+)$", f.read()).group(1)
+        with open(self.path(CHANGELOG), "rb") as f:
+            signed = re.search(r"(?m)^ -- (.+?)  ", gzip.decompress(f.read()).decode()).group(1)
+        with open(README) as f:
+            readme = f.read()
+        address = re.search(r"<(.+)>", maintainer).group(1)
+        self.assertEqual((contact, signed), (maintainer, maintainer))
+        self.assertNotIn("noreply", address)
+        self.assertTrue(address in readme, f"README.md does not name {address}")
 
     def test_removal_removes_every_file(self):
         self.install()

@@ -1,12 +1,15 @@
 #!/usr/bin/env python3
-"""Two builds of one commit in different folders give the same bytes.
+"""A second build of the same commit, elsewhere and in another environment,
+gives the same bytes.
 
     reproducible_test.py DIST    (DIST is build/dist, from tools/package.sh)
 
-Copies the checkout's files to a folder of another name and depth, runs
-tools/package.sh there with the same SOURCE_DATE_EPOCH (the last commit's),
-and compares what it makes with DIST: the two Windows modules, the hack, the
-zip, the .deb and the installer, byte for byte.
+Makes a second checkout in a folder of another name and depth, its files
+private to their owner, and runs tools/package.sh there under umask 077,
+another time zone and locale, a wrong SOURCE_DATE_EPOCH, compiler, linker
+and Debian build flags that would change the code, and a PATH whose first
+folder holds broken build tools. What it makes must equal DIST byte for
+byte: the installer, the zip, the .deb and BUILDINFO.
 """
 import hashlib
 import io
@@ -18,8 +21,27 @@ import tarfile
 import unittest
 import zipfile
 
+import second_checkout
+
 DIST = None
-ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+# Each would change the bytes, or break the build, if the build took it.
+CALLER_ENVIRONMENT = {
+    "TZ": "Pacific/Chatham",
+    "LANG": "fr_FR.UTF-8",
+    "LANGUAGE": "fr",
+    "LC_ALL": "",
+    "SOURCE_DATE_EPOCH": "1000000000",
+    "CFLAGS": "-O0 -g3",
+    "CXXFLAGS": "-O0 -g3 -DGYREL_NOT_THIS_BUILD",
+    "LDFLAGS": "-Wl,--build-id=sha1",
+    "CPPFLAGS": "-DNDEBUG=0",
+    "DEB_BUILD_OPTIONS": "noopt nostrip",
+    "DEB_BUILD_MAINT_OPTIONS": "hardening=-all",
+    "DEB_CXXFLAGS_APPEND": "-O0",
+    "CMAKE_BUILD_TYPE": "Debug",
+}
+BROKEN_TOOLS = ("cmake", "make", "c++", "g++", "gcc", "cc", "makensis", "gzip", "objcopy", "dpkg-deb",
+                "python3", "i686-w64-mingw32-gcc-posix", "x86_64-w64-mingw32-g++-posix")
 
 
 def digest(data):
@@ -49,23 +71,21 @@ def artefacts(dist):
 
 
 class Reproducible(unittest.TestCase):
-    def test_a_second_build_elsewhere_is_byte_identical(self):
+    def test_a_second_build_elsewhere_in_another_environment_is_byte_identical(self):
         self.assertTrue(os.listdir(DIST), f"{DIST} is empty: run tools/package.sh first")
-        epoch = subprocess.run(["git", "log", "-1", "--format=%ct"], cwd=ROOT, capture_output=True, text=True,
-                               check=True).stdout.strip()
         # Another name and depth than the checkout's, so that any build
         # path left in a binary shows.
-        elsewhere = os.path.join(ROOT, "build", "reproducible", "second-checkout")
-        shutil.rmtree(os.path.dirname(elsewhere), ignore_errors=True)
-        files = subprocess.run(["git", "ls-files", "-z"], cwd=ROOT, capture_output=True, check=True).stdout
-        for name in filter(None, files.decode().split("\0")):
-            if os.path.lexists(os.path.join(ROOT, name)):
-                os.makedirs(os.path.dirname(os.path.join(elsewhere, name)), exist_ok=True)
-                shutil.copy2(os.path.join(ROOT, name), os.path.join(elsewhere, name), follow_symlinks=False)
-        result = subprocess.run(["sh", "tools/package.sh"], cwd=elsewhere, capture_output=True, text=True,
-                                env=dict(os.environ, SOURCE_DATE_EPOCH=epoch), timeout=3000)
-        self.assertEqual(result.returncode, 0, result.stdout[-3000:] + result.stderr[-3000:])
-        second = os.path.join(elsewhere, "build", "dist")
+        top = os.path.join(second_checkout.ROOT, "build", "reproducible")
+        shutil.rmtree(top, ignore_errors=True)
+        checkout = second_checkout.make(os.path.join(top, "a", "second-checkout"), private=True)
+        tools = os.path.join(top, "broken-tools")
+        os.makedirs(tools)
+        for tool in BROKEN_TOOLS:
+            with open(os.path.join(tools, tool), "w") as f:
+                f.write(f"#!/bin/sh\necho \"the caller's {tool} was run\" >&2\nexit 1\n")
+            os.chmod(os.path.join(tools, tool), 0o755)
+        env = dict(os.environ, PATH=tools + os.pathsep + os.environ["PATH"], **CALLER_ENVIRONMENT)
+        second = second_checkout.package(checkout, env, umask=0o077)
 
         first_files, second_files = artefacts(DIST), artefacts(second)
         self.assertEqual(sorted(first_files), sorted(second_files))
@@ -75,8 +95,10 @@ class Reproducible(unittest.TestCase):
                 self.assertEqual(zip_members(os.path.join(DIST, name)), zip_members(os.path.join(second, name)))
             elif name.endswith(".deb"):
                 self.assertEqual(deb_members(os.path.join(DIST, name)), deb_members(os.path.join(second, name)))
+            elif name == "BUILDINFO":
+                self.assertEqual(read(os.path.join(DIST, name)).decode(), read(os.path.join(second, name)).decode())
         self.assertEqual(first_files, second_files)
-        shutil.rmtree(os.path.dirname(elsewhere), ignore_errors=True)
+        shutil.rmtree(top, ignore_errors=True)
 
 
 if __name__ == "__main__":

@@ -1,0 +1,2 @@
+/* The removal program carried by the front as a resource. */
+#define REMOVAL_PROGRAM 1
