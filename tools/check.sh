@@ -1,9 +1,9 @@
 #!/bin/sh
 # Sets everything up, checks the code's format, builds, and runs every
 # test: the host unit tests, the web page in headless Chromium, a short run
-# of the fuzz targets, then the real module under Wine (32-bit in full, 64-bit smoke tests) inside a
-# private Wine session, and the saver on two monitors in a second session
-# that offers them; then the packages: the .deb, the installer under Wine,
+# of the fuzz targets, then the real module under Wine (32-bit in full,
+# 64-bit smoke tests) inside a private Wine session, and the saver on two
+# monitors in a second session that offers them; then the packages: the .deb, the installer under Wine,
 # a signed build, and a second build that must match.
 set -eu
 cd "$(dirname "$0")/.."
