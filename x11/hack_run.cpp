@@ -168,13 +168,14 @@ private:
     void RunBudgeted() {
         const uint64_t allowanceUs =
             static_cast<uint64_t>((delayNs_ + kLagAllowanceNs) / kNsPerMicrosecond);
-        DrawPace pace = MakeDrawPace(
+        // After a rest the pace starts afresh, as at the start.
+        const DrawPace fresh = MakeDrawPace(
             static_cast<double>(options_.stepsPerSecond) / kStepsPerDrawCall, allowanceUs);
+        DrawPace pace = fresh;
         while (!Ending()) {
             if (Resting()) {
                 Rest();
-                pace = MakeDrawPace(
-                    static_cast<double>(options_.stepsPerSecond) / kStepsPerDrawCall, allowanceUs);
+                pace = fresh;
                 continue;
             }
             const uint64_t waitUs = PaceWaitUs(&pace, NowUs());
